@@ -1,0 +1,124 @@
+#include "framework/file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "framework/file_sys.h"
+
+CFile::CFile() : m_handle(filesys::kInvalid) {}
+
+CFile::~CFile() { Abort(); }
+
+bool CFile::IsOpen() const { return m_handle != filesys::kInvalid; }
+
+bool CFile::Open(const char* path, Mode mode, CFileException* error)
+{
+    Abort();
+    long osError = 0;
+    bool created = false;
+    std::intptr_t h = filesys::open(path, mode, created, osError);
+    if (h == filesys::kInvalid) {
+        if (error)
+            *error = CFileException(filesys::causeOf(osError), osError, path);
+        return false;
+    }
+    m_handle = h;
+    m_path = path;
+    m_mode = mode;
+    m_created = created;
+    m_bufPos = m_bufEnd = 0;
+    if (!m_buffer)
+        m_buffer.reset(new unsigned char[kBufferSize]);
+    return true;
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count)
+{
+    if (!IsOpen())
+        throw CFileException(CFileException::invalidFile);
+    unsigned char* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        if (m_bufPos < m_bufEnd) {
+            std::size_t n = std::min(count - done, m_bufEnd - m_bufPos);
+            std::memcpy(out + done, m_buffer.get() + m_bufPos, n);
+            m_bufPos += n;
+            done += n;
+            continue;
+        }
+        long osError = 0;
+        std::size_t got = 0;
+        std::size_t want = count - done;
+        // Large reads go straight to the caller; small ones refill the buffer.
+        bool direct = want >= kBufferSize;
+        if (!filesys::read(m_handle, direct ? out + done : m_buffer.get(),
+                           direct ? want : kBufferSize, got, osError))
+            throw CFileException(filesys::causeOf(osError), osError);
+        if (got == 0)
+            break;
+        if (direct) {
+            done += got;
+        } else {
+            m_bufPos = 0;
+            m_bufEnd = got;
+        }
+    }
+    return done;
+}
+
+void CFile::Write(const void* buffer, std::size_t count)
+{
+    if (!IsOpen())
+        throw CFileException(CFileException::invalidFile, -1, m_path);
+    const unsigned char* in = static_cast<const unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        long osError = 0;
+        std::size_t put = 0;
+        if (!filesys::write(m_handle, in + done, count - done, put, osError))
+            throw CFileException(filesys::causeOf(osError), osError, m_path);
+        if (put == 0)
+            throw CFileException(CFileException::diskFull, osError, m_path);
+        done += put;
+    }
+}
+
+std::uint64_t CFile::GetLength()
+{
+    if (!IsOpen())
+        throw CFileException(CFileException::invalidFile);
+    long osError = 0;
+    std::uint64_t here = 0, length = 0;
+    if (!filesys::tell(m_handle, here, osError) || !filesys::seekEnd(m_handle, length, osError) ||
+        !filesys::seekTo(m_handle, here, osError))
+        throw CFileException(filesys::causeOf(osError), osError);
+    return length;
+}
+
+void CFile::Close()
+{
+    if (!IsOpen())
+        return;
+    std::intptr_t h = m_handle;
+    m_handle = filesys::kInvalid;
+    m_bufPos = m_bufEnd = 0;
+    long osError = 0;
+    if (!filesys::close(h, osError))
+        throw CFileException(filesys::causeOf(osError), osError);
+}
+
+void CFile::Abort()
+{
+    if (!IsOpen())
+        return;
+    long osError = 0;
+    filesys::close(m_handle, osError);
+    m_handle = filesys::kInvalid;
+    m_bufPos = m_bufEnd = 0;
+}
+
+bool CFile::Remove(const char* path) { return filesys::remove(path); }
+
+bool CFile::Rename(const char* from, const char* to) { return filesys::rename(from, to); }
+
+bool CFile::IsSameFile(const char* a, const char* b) { return filesys::sameFile(a, b); }

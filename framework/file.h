@@ -1,0 +1,61 @@
+#pragma once
+// A file opened without sharing. Reads go through a read-ahead buffer so that
+// field-by-field readers cost no system call per field.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "framework/exceptions.h"
+
+class CFile {
+public:
+    enum Mode {
+        modeRead,          // existing file, read only
+        modeCreate,        // create or truncate, write only
+        modeWriteExisting, // open or create without truncating, write only
+        modeCreateNew,     // create; fails if the name is taken
+    };
+
+    CFile();
+    ~CFile();  // closes without raising
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // False when the file cannot be opened; the cause goes to *error if given.
+    bool Open(const char* path, Mode mode, CFileException* error = nullptr);
+    bool IsOpen() const;
+    // Whether the last successful Open made a new file rather than opening an old one.
+    bool Created() const { return m_created; }
+
+    // Reads up to count bytes; fewer only at the end of the file. Raises on error.
+    std::size_t Read(void* buffer, std::size_t count);
+    // Writes all of count bytes; a short write raises the disk-full cause.
+    void Write(const void* buffer, std::size_t count);
+    // The length, found by seeking to the end and back.
+    std::uint64_t GetLength();
+    // Closes; raises when the platform reports an error.
+    void Close();
+    // Closes and ignores errors; for cleanup paths.
+    void Abort();
+
+    const std::string& GetFilePath() const { return m_path; }
+
+    // Removes a file; false when it cannot be removed.
+    static bool Remove(const char* path);
+    // Moves from onto to, replacing to; false on failure.
+    static bool Rename(const char* from, const char* to);
+    // True when both names exist and lead to one and the same file.
+    static bool IsSameFile(const char* a, const char* b);
+
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+private:
+    std::intptr_t m_handle;
+    std::string m_path;
+    Mode m_mode = modeRead;
+    bool m_created = false;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    std::size_t m_bufPos = 0;  // next unread byte (reading) in m_buffer
+    std::size_t m_bufEnd = 0;  // end of the buffered bytes
+};

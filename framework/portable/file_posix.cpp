@@ -1,0 +1,197 @@
+// POSIX primitives under CFile. Windows refuses a second opener of a file held
+// without sharing; the same is kept here within the process, keyed by device and
+// inode, so that code and tests behave alike on both platforms.
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+#include "framework/file_sys.h"
+
+namespace {
+
+using FileId = std::pair<dev_t, ino_t>;
+
+std::mutex g_lock;
+std::set<FileId> g_open;
+
+bool idOf(int fd, FileId& id)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+}  // namespace
+
+namespace filesys {
+
+std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osError)
+{
+    created = false;
+    if (!path || !*path) {
+        osError = ENOENT;
+        return kInvalid;
+    }
+    std::lock_guard<std::mutex> guard(g_lock);
+    struct stat before;
+    bool existed = ::stat(path, &before) == 0;
+    if (existed && S_ISDIR(before.st_mode)) {
+        osError = EISDIR;
+        return kInvalid;
+    }
+    if (existed && g_open.count({before.st_dev, before.st_ino})) {
+        osError = EBUSY;
+        return kInvalid;
+    }
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case CFile::modeRead: flags |= O_RDONLY; break;
+    // Truncating happens only after the sharing check, so a refused open changes nothing.
+    case CFile::modeCreate: flags |= O_WRONLY | O_CREAT; break;
+    case CFile::modeWriteExisting: flags |= O_WRONLY | O_CREAT; break;
+    case CFile::modeCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    }
+    int fd = ::open(path, flags, 0666);
+    if (fd < 0) {
+        osError = errno;
+        return kInvalid;
+    }
+    FileId id;
+    if (!idOf(fd, id) || g_open.count(id)) {
+        osError = EBUSY;
+        ::close(fd);
+        return kInvalid;
+    }
+    if (mode == CFile::modeCreate && ftruncate(fd, 0) != 0) {
+        osError = errno;
+        ::close(fd);
+        return kInvalid;
+    }
+    g_open.insert(id);
+    created = !existed;
+    return fd;
+}
+
+bool read(std::intptr_t h, void* buffer, std::size_t count, std::size_t& got, long& osError)
+{
+    for (;;) {
+        ssize_t n = ::read(static_cast<int>(h), buffer, count);
+        if (n >= 0) {
+            got = static_cast<std::size_t>(n);
+            return true;
+        }
+        if (errno != EINTR) {
+            osError = errno;
+            return false;
+        }
+    }
+}
+
+bool write(std::intptr_t h, const void* buffer, std::size_t count, std::size_t& put, long& osError)
+{
+    for (;;) {
+        ssize_t n = ::write(static_cast<int>(h), buffer, count);
+        if (n >= 0) {
+            put = static_cast<std::size_t>(n);
+            return true;
+        }
+        if (errno != EINTR) {
+            osError = errno;
+            return false;
+        }
+    }
+}
+
+bool tell(std::intptr_t h, std::uint64_t& position, long& osError)
+{
+    off_t p = ::lseek(static_cast<int>(h), 0, SEEK_CUR);
+    if (p < 0) {
+        osError = errno;
+        return false;
+    }
+    position = static_cast<std::uint64_t>(p);
+    return true;
+}
+
+bool seekEnd(std::intptr_t h, std::uint64_t& length, long& osError)
+{
+    off_t p = ::lseek(static_cast<int>(h), 0, SEEK_END);
+    if (p < 0) {
+        osError = errno;
+        return false;
+    }
+    length = static_cast<std::uint64_t>(p);
+    return true;
+}
+
+bool seekTo(std::intptr_t h, std::uint64_t position, long& osError)
+{
+    if (::lseek(static_cast<int>(h), static_cast<off_t>(position), SEEK_SET) < 0) {
+        osError = errno;
+        return false;
+    }
+    return true;
+}
+
+bool close(std::intptr_t h, long& osError)
+{
+    int fd = static_cast<int>(h);
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        FileId id;
+        if (idOf(fd, id))
+            g_open.erase(id);
+    }
+    if (::close(fd) != 0) {
+        osError = errno;
+        return false;
+    }
+    return true;
+}
+
+bool remove(const char* path) { return ::unlink(path) == 0; }
+
+bool rename(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+bool sameFile(const char* a, const char* b)
+{
+    struct stat sa, sb;
+    if (::stat(a, &sa) != 0 || ::stat(b, &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+CFileException::Cause causeOf(long osError)
+{
+    switch (osError) {
+    case 0: return CFileException::none;
+    case ENOENT: return CFileException::fileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EISDIR: return CFileException::badPath;
+    case EMFILE:
+    case ENFILE: return CFileException::tooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS: return CFileException::accessDenied;
+    case EBADF: return CFileException::invalidFile;
+    case ESPIPE: return CFileException::badSeek;
+    case EIO: return CFileException::hardIO;
+    case EBUSY:
+    case ETXTBSY: return CFileException::sharingViolation;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return CFileException::diskFull;
+    default: return CFileException::generic;
+    }
+}
+
+}  // namespace filesys

@@ -1,0 +1,69 @@
+#include "framework/win32/checklistbox_win32.h"
+
+CCheckListBox::CCheckListBox() : m_impl(new Impl) {}
+CCheckListBox::~CCheckListBox() = default;
+
+void CCheckListBox::Impl::invalidateCheckBox(int index) const
+{
+    RECT rc;
+    if (SendMessageA(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
+        InvalidateRect(hwnd, &rc, FALSE);
+}
+
+void CCheckListBox::ResetContent() { SendMessageA(m_impl->hwnd, LB_RESETCONTENT, 0, 0); }
+
+int CCheckListBox::AddString(const char* label)
+{
+    LRESULT r = SendMessageA(m_impl->hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
+    return r < 0 ? -1 : static_cast<int>(r);
+}
+
+int CCheckListBox::SetItemData(int index, std::uint32_t data)
+{
+    ULONG_PTR old = m_impl->raw(index);
+    if (old == static_cast<ULONG_PTR>(LB_ERR))
+        return -1;
+    ULONG_PTR value = (old & ~0xFFFFFFFFull) | data;
+    return SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(value)) == LB_ERR
+               ? -1
+               : 0;
+}
+
+std::uint32_t CCheckListBox::GetItemData(int index) const
+{
+    return static_cast<std::uint32_t>(m_impl->raw(index) & 0xFFFFFFFFull);
+}
+
+int CCheckListBox::GetCount() const
+{
+    LRESULT n = SendMessageA(m_impl->hwnd, LB_GETCOUNT, 0, 0);
+    return n < 0 ? 0 : static_cast<int>(n);
+}
+
+void CCheckListBox::SetCheck(int index, int check)
+{
+    ULONG_PTR raw = m_impl->raw(index);
+    if (raw == static_cast<ULONG_PTR>(LB_ERR))
+        return;
+    SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index),
+                 static_cast<LPARAM>(Impl::withCheck(raw, check)));
+    m_impl->invalidateCheckBox(index);
+}
+
+int CCheckListBox::GetCheck(int index) const
+{
+    // A stored word never has its upper bits set, so all ones can only be LB_ERR.
+    ULONG_PTR raw = m_impl->raw(index);
+    return raw == static_cast<ULONG_PTR>(LB_ERR) ? 0 : Impl::checkOf(raw);
+}
+
+std::string CCheckListBox::GetText(int index) const
+{
+    LRESULT n = SendMessageA(m_impl->hwnd, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (n < 0)
+        return {};
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    n = SendMessageA(m_impl->hwnd, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return text;
+}

@@ -1,0 +1,286 @@
+#include "patch/hunkset.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/file.h"
+#include "framework/report.h"
+
+namespace {
+
+constexpr std::uint32_t kEndMarker = 0x454F46;  // "EOF"
+constexpr std::size_t kScratchSize = 65536;
+
+std::uint32_t bigEndian(const unsigned char* p, int n)
+{
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// Reads exactly n bytes of one field; false on a short read.
+bool readField(CFile& file, unsigned char* out, std::size_t n) { return file.Read(out, n) == n; }
+
+// A number whose order is the list's alphabetical order of the hunk's label. The
+// first number always has six digits; the second has six to eight, and a shorter
+// one that is a prefix of a longer sorts first. So: the offset, then the second
+// number's digits left-aligned, one 5-bit symbol each, 0 standing for "no digit".
+std::uint64_t labelKey(std::uint32_t offset, std::uint32_t length)
+{
+    const std::uint32_t last = offset + length - 1;
+    int digits = 6;
+    while (digits < 8 && (last >> (4 * digits)) != 0)
+        ++digits;
+    std::uint64_t key = 0;
+    for (int i = 0; i < 8; ++i) {
+        std::uint64_t symbol = i < digits ? ((last >> (4 * (digits - 1 - i))) & 0xF) + 1 : 0;
+        key = (key << 5) | symbol;
+    }
+    return (static_cast<std::uint64_t>(offset) << 40) | key;
+}
+
+struct FreeImage {
+    void operator()(unsigned char* p) const { std::free(p); }
+};
+
+// The new contents go to a file beside the destination and replace it only once
+// they are written whole, so a failed write leaves the old destination as it was.
+void writeImage(const std::string& destination, const unsigned char* data, std::size_t size)
+{
+    CFile holder;  // keeps other programs off the destination until it is replaced
+    if (!holder.Open(destination.c_str(), CFile::modeWriteExisting)) {
+        report("Cannot open the destination file for writing.", ReportIcon::stop);
+        return;
+    }
+    const bool created = holder.Created();
+    auto dropDestination = [&] {
+        holder.Abort();
+        if (created)
+            CFile::Remove(destination.c_str());
+    };
+
+    CFile temp;
+    std::string tempPath;
+    for (int i = 0; i < 100 && !temp.IsOpen(); ++i) {
+        tempPath = destination + ".~vq" + std::to_string(i);
+        temp.Open(tempPath.c_str(), CFile::modeCreateNew);
+    }
+    if (!temp.IsOpen()) {
+        dropDestination();
+        report("Cannot open the destination file for writing.", ReportIcon::stop);
+        return;
+    }
+    try {
+        temp.Write(data, size);
+        temp.Close();
+    } catch (CFileException& error) {
+        temp.Abort();
+        CFile::Remove(tempPath.c_str());
+        dropDestination();
+        error.m_strFileName = destination;
+        throw;
+    }
+    holder.Abort();
+    if (!CFile::Rename(tempPath.c_str(), destination.c_str())) {
+        CFile::Remove(tempPath.c_str());
+        if (created)
+            CFile::Remove(destination.c_str());
+        report("Cannot open the destination file for writing.", ReportIcon::stop);
+        return;
+    }
+    report("Patching completed successfully.");
+}
+
+}  // namespace
+
+CHunkSet::CHunkSet() { m_hunks.SetSize(0, 100); }
+
+CHunkSet::~CHunkSet() { RemoveAll(); }
+
+void CHunkSet::RemoveAll()
+{
+    for (std::size_t i = 0; i < m_hunks.GetSize(); ++i)
+        delete m_hunks[i];
+    m_hunks.RemoveAll();
+}
+
+const CHunk& CHunkSet::GetHunk(std::size_t index) const { return *static_cast<const CHunk*>(m_hunks[index]); }
+
+std::string CHunkSet::Label(std::uint32_t offset, std::uint32_t length)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, " 0x%06X - 0x%06X", static_cast<unsigned>(offset),
+                  static_cast<unsigned>(offset + length - 1));
+    return text;
+}
+
+bool CHunkSet::ReadRecords(CFile& file)
+{
+    std::unique_ptr<unsigned char[]> scratch(new unsigned char[kScratchSize]);
+    unsigned char field[5];
+    if (!readField(file, field, 5) || std::memcmp(field, "PATCH", 5) != 0)
+        return false;
+    for (;;) {
+        if (!readField(file, field, 3))
+            return false;
+        const std::uint32_t offset = bigEndian(field, 3);
+        if (offset == kEndMarker)
+            break;
+        if (!readField(file, field, 2))
+            return false;
+        std::uint32_t size = bigEndian(field, 2);
+        if (size != 0) {
+            if (!readField(file, scratch.get(), size))
+                return false;
+        } else {
+            if (!readField(file, field, 2))
+                return false;
+            size = bigEndian(field, 2);
+            unsigned char value;
+            if (!readField(file, &value, 1))
+                return false;
+            std::memset(scratch.get(), value, size);
+        }
+        std::unique_ptr<CHunk> hunk(new CHunk(scratch.get(), offset, size));
+        m_hunks.Add(hunk.get());
+        hunk.release();
+    }
+    if (readField(file, field, 3))
+        m_targetSize = bigEndian(field, 3);
+    return true;
+}
+
+bool CHunkSet::FillList(CCheckListBox& list) const
+{
+    // Adding the labels in the order the list will hold them makes every insertion
+    // land at the end, so filling stays linear whatever the record order in the file.
+    // Equal labels keep file order.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> order(m_hunks.GetSize());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const CHunk& hunk = GetHunk(i);
+        order[i] = {labelKey(hunk.Offset(), hunk.Length()), static_cast<std::uint32_t>(i)};
+    }
+    std::sort(order.begin(), order.end());
+    for (const auto& entry : order) {
+        const CHunk& hunk = GetHunk(entry.second);
+        const int position = list.AddString(Label(hunk.Offset(), hunk.Length()).c_str());
+        if (position < 0 || list.SetItemData(position, entry.second) < 0)
+            return false;
+        list.SetCheck(position, 1);
+    }
+    return true;
+}
+
+bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
+{
+    RemoveAll();
+    list.ResetContent();
+    m_targetSize = 0;
+
+    CFile file;
+    if (!file.Open(path.c_str(), CFile::modeRead)) {
+        report("Cannot open the patch file for reading.", ReportIcon::stop);
+        return false;
+    }
+    // Nothing of a patch that fails part way may stay behind to be applied.
+    const char* failure = nullptr;
+    try {
+        if (!ReadRecords(file))
+            failure = "Patch is not a valid IPS file.";
+        file.Close();
+        if (!failure && !FillList(list))
+            failure = "Insufficient memory to complete operation.";
+    } catch (const CMemoryException&) {
+        failure = "Insufficient memory to complete operation.";
+    } catch (const std::bad_alloc&) {
+        failure = "Insufficient memory to complete operation.";
+    } catch (...) {
+        RemoveAll();
+        list.ResetContent();
+        m_targetSize = 0;
+        throw;
+    }
+    if (failure) {
+        file.Abort();
+        RemoveAll();
+        list.ResetContent();
+        m_targetSize = 0;
+        report(failure, ReportIcon::stop);
+        return false;
+    }
+    return true;
+}
+
+void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckListBox& list)
+{
+    if (source.empty()) {
+        report("You need to select a source file first.", ReportIcon::question);
+        return;
+    }
+    if (list.GetCount() == 0) {
+        report("You need to open a patch file first.", ReportIcon::question);
+        return;
+    }
+    if (destination.empty()) {
+        report("You need to select a destination file first.", ReportIcon::question);
+        return;
+    }
+    // Different names can still lead to one file (letter case, short names, links).
+    if (source == destination || CFile::IsSameFile(source.c_str(), destination.c_str())) {
+        report("The source and destination files must be different.", ReportIcon::stop);
+        return;
+    }
+    CFile input;
+    if (!input.Open(source.c_str(), CFile::modeRead)) {
+        report("Cannot open the source file for reading.", ReportIcon::stop);
+        return;
+    }
+    const std::uint64_t sourceLength = input.GetLength();
+
+    std::vector<std::uint32_t> ticked;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        if (list.GetCheck(i) != 1)
+            continue;
+        const std::uint32_t index = list.GetItemData(i);
+        if (index < GetCount())
+            ticked.push_back(index);
+    }
+
+    // A patch that states no size grows the file to hold its ticked hunks; one that
+    // states a size gets exactly that size.
+    std::uint64_t imageSize = m_targetSize != 0 ? m_targetSize : sourceLength;
+    if (m_targetSize == 0) {
+        for (std::uint32_t index : ticked) {
+            const CHunk& hunk = GetHunk(index);
+            if (hunk.Length() != 0)
+                imageSize = std::max<std::uint64_t>(imageSize, std::uint64_t(hunk.Offset()) + hunk.Length());
+        }
+    }
+    std::unique_ptr<unsigned char[], FreeImage> image;
+    if (imageSize <= SIZE_MAX)
+        image.reset(static_cast<unsigned char*>(std::calloc(imageSize ? static_cast<std::size_t>(imageSize) : 1, 1)));
+    if (!image) {
+        report("Insufficient memory to complete operation.", ReportIcon::stop);
+        return;
+    }
+    input.Read(image.get(), static_cast<std::size_t>(std::min(imageSize, sourceLength)));
+    input.Close();
+
+    for (std::uint32_t index : ticked) {
+        const CHunk& hunk = GetHunk(index);
+        if (hunk.Offset() >= imageSize)
+            continue;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(hunk.Length(), imageSize - hunk.Offset()));
+        if (n != 0)
+            std::memcpy(image.get() + hunk.Offset(), hunk.Bytes(), n);
+    }
+
+    writeImage(destination, image.get(), static_cast<std::size_t>(imageSize));
+}

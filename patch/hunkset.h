@@ -1,0 +1,41 @@
+#pragma once
+// The loaded patch: its hunks in file order and the output size it states.
+
+#include <cstdint>
+#include <string>
+
+#include "framework/checklistbox.h"
+#include "framework/object.h"
+#include "patch/hunk.h"
+
+class CHunkSet {
+public:
+    CHunkSet();
+    virtual ~CHunkSet();
+    CHunkSet(const CHunkSet&) = delete;
+    CHunkSet& operator=(const CHunkSet&) = delete;
+
+    // Replaces the set and the list with the patch at path: one ticked item per hunk,
+    // its item data the hunk's index. On failure both are left empty and the user has
+    // been told why.
+    bool LoadPatch(const std::string& path, CCheckListBox& list);
+
+    // Writes source, with the hunks ticked in list applied in list order, to
+    // destination. Every outcome ends in one report.
+    void ApplyPatch(std::string source, std::string destination, CCheckListBox& list);
+
+    std::uint32_t GetTargetSize() const { return m_targetSize; }
+    std::size_t GetCount() const { return m_hunks.GetSize(); }
+    const CHunk& GetHunk(std::size_t index) const;
+
+    // " 0x%06X - 0x%06X" from the first and last offset of a hunk.
+    static std::string Label(std::uint32_t offset, std::uint32_t length);
+
+private:
+    void RemoveAll();
+    bool ReadRecords(class CFile& file);
+    bool FillList(CCheckListBox& list) const;
+
+    std::uint32_t m_targetSize = 0;
+    CObArray m_hunks;
+};
