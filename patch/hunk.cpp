@@ -9,7 +9,7 @@ CHunk::CHunk(const unsigned char* source, std::uint32_t offset, std::uint32_t le
 {
     if (length == 0)
         return;
-    m_bytes.reset(static_cast<unsigned char*>(std::malloc(length)));
+    m_bytes.reset(static_cast<unsigned char*>(HeapAllocBlock(length)));
     if (!m_bytes)
         throw CMemoryException();
     std::memcpy(m_bytes.get(), source, length);

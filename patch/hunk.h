@@ -2,9 +2,9 @@
 // One record of a patch: a block of bytes and where it goes in the output.
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
+#include "framework/heap.h"
 #include "framework/object.h"
 
 class CHunk : public CObject {
@@ -18,11 +18,7 @@ public:
     const unsigned char* Bytes() const { return m_bytes.get(); }
 
 private:
-    struct Free {
-        void operator()(unsigned char* p) const { std::free(p); }
-    };
-
     std::uint32_t m_length;
     std::uint32_t m_offset;
-    std::unique_ptr<unsigned char[], Free> m_bytes;
+    std::unique_ptr<unsigned char[], HeapBlockFree> m_bytes;
 };

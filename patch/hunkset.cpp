@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/file.h"
+#include "framework/heap.h"
 #include "framework/report.h"
 
 namespace {
@@ -45,10 +46,6 @@ std::uint64_t labelKey(std::uint32_t offset, std::uint32_t length)
     }
     return (static_cast<std::uint64_t>(offset) << 40) | key;
 }
-
-struct FreeImage {
-    void operator()(unsigned char* p) const { std::free(p); }
-};
 
 // The new contents go to a file beside the destination and replace it only once
 // they are written whole, so a failed write leaves the old destination as it was.
@@ -161,13 +158,16 @@ bool CHunkSet::FillList(CCheckListBox& list) const
 {
     // Adding the labels in the order the list will hold them makes every insertion
     // land at the end, so filling stays linear whatever the record order in the file.
-    // Equal labels keep file order.
+    // The list puts an equal label before those already there, so equal labels go in
+    // last record first: they end up in file order and the later record wins.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> order(m_hunks.GetSize());
     for (std::size_t i = 0; i < order.size(); ++i) {
         const CHunk& hunk = GetHunk(i);
         order[i] = {labelKey(hunk.Offset(), hunk.Length()), static_cast<std::uint32_t>(i)};
     }
-    std::sort(order.begin(), order.end());
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second > b.second;
+    });
     for (const auto& entry : order) {
         const CHunk& hunk = GetHunk(entry.second);
         const int position = list.AddString(Label(hunk.Offset(), hunk.Length()).c_str());
@@ -263,9 +263,9 @@ void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckLis
                 imageSize = std::max<std::uint64_t>(imageSize, std::uint64_t(hunk.Offset()) + hunk.Length());
         }
     }
-    std::unique_ptr<unsigned char[], FreeImage> image;
+    std::unique_ptr<unsigned char[], HeapBlockFree> image;
     if (imageSize <= SIZE_MAX)
-        image.reset(static_cast<unsigned char*>(std::calloc(imageSize ? static_cast<std::size_t>(imageSize) : 1, 1)));
+        image.reset(static_cast<unsigned char*>(HeapAllocZeroed(static_cast<std::size_t>(imageSize))));
     if (!image) {
         report("Insufficient memory to complete operation.", ReportIcon::stop);
         return;

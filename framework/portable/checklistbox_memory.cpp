@@ -47,8 +47,8 @@ int CCheckListBox::AddString(const char* label)
     auto& items = m_impl->items;
     Impl::Item item;
     item.label = label;
-    // An equal label goes after those already there.
-    auto at = std::upper_bound(items.begin(), items.end(), item,
+    // As the control does, an equal label goes before those already there.
+    auto at = std::lower_bound(items.begin(), items.end(), item,
                                [](const Impl::Item& a, const Impl::Item& b) { return labelLess(a.label, b.label); });
     at = items.insert(at, std::move(item));
     return static_cast<int>(at - items.begin());

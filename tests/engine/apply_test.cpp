@@ -1,0 +1,276 @@
+// Building the destination from the source and the ticked hunks.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "framework/file.h"
+#include "patch/hunkset.h"
+#include "heap_fault.h"
+#include "support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+const RecordedReport kDone{"Patching completed successfully.", ReportIcon::none};
+const RecordedReport kDifferent{"The source and destination files must be different.", ReportIcon::stop};
+const RecordedReport kNoSource{"Cannot open the source file for reading.", ReportIcon::stop};
+const RecordedReport kNoDestination{"Cannot open the destination file for writing.", ReportIcon::stop};
+
+class Apply : public ::testing::Test {
+protected:
+    void SetUp() override { takeReports(); }
+
+    void givenSource(const Bytes& bytes) { writeFile(source, bytes); }
+    void givenPatch(const Ips& ips)
+    {
+        writeFile(patch, ips.bytes());
+        ASSERT_TRUE(set.LoadPatch(patch, *list));
+        takeReports();
+    }
+    std::vector<RecordedReport> apply(const std::string& from, const std::string& to)
+    {
+        set.ApplyPatch(from, to, *list);
+        return takeReports();
+    }
+    // Applies into the usual destination and expects success.
+    Bytes patched()
+    {
+        EXPECT_EQ(apply(source, destination), std::vector<RecordedReport>{kDone});
+        return readFile(destination);
+    }
+    int positionOf(const std::string& label)
+    {
+        const auto labels = list.labels();
+        return static_cast<int>(std::find(labels.begin(), labels.end(), label) - labels.begin());
+    }
+
+    ScratchDir dir;
+    std::string source = dir.path("game.bin");
+    std::string patch = dir.path("fix.ips");
+    std::string destination = dir.path("out.bin");
+    CHunkSet set;
+    TestList list;
+};
+
+TEST_F(Apply, ChoicesAreCheckedInOrder)
+{
+    const auto q = ReportIcon::question;
+    EXPECT_EQ(apply("", ""), one("You need to select a source file first.", q));
+    givenSource(Bytes(16, 0));
+    EXPECT_EQ(apply(source, ""), one("You need to open a patch file first.", q));
+    givenPatch(Ips().literal(0, {1}).eof());
+    EXPECT_EQ(apply(source, ""), one("You need to select a destination file first.", q));
+    EXPECT_EQ(apply("", destination), one("You need to select a source file first.", q));
+    EXPECT_EQ(apply(source, source), one(kDifferent.text.c_str(), kDifferent.icon));
+    EXPECT_EQ(apply(dir.path("none.bin"), destination), one(kNoSource.text.c_str(), kNoSource.icon));
+    EXPECT_FALSE(fileExists(destination));
+}
+
+TEST_F(Apply, PatchWithoutHunksCountsAsNoPatch)
+{
+    givenSource(Bytes(16, 0));
+    givenPatch(Ips().eof());
+    EXPECT_EQ(apply(source, destination), one("You need to open a patch file first.", ReportIcon::question));
+    EXPECT_FALSE(fileExists(destination));
+}
+
+TEST_F(Apply, TickedHunksAreWrittenOverACopyOfTheSource)
+{
+    const Bytes original = pattern(4096, 1);
+    givenSource(original);
+    givenPatch(Ips().literal(0x100, {1, 2, 3}).run(0x800, 300, 0xCC).run(0x10, 0, 5).eof());
+    Bytes expected = original;
+    std::copy_n(Bytes{1, 2, 3}.begin(), 3, expected.begin() + 0x100);
+    std::fill_n(expected.begin() + 0x800, 300, 0xCC);
+    EXPECT_EQ(patched(), expected);
+    EXPECT_EQ(readFile(source), original);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
+}
+
+TEST_F(Apply, UntickedHunksAreLeftOut)
+{
+    const Bytes original = pattern(1024, 2);
+    givenSource(original);
+    givenPatch(Ips().literal(0x10, {0xA1}).literal(0x20, {0xA2}).literal(0x30, {0xA3}).eof());
+    list->SetCheck(positionOf(" 0x000020 - 0x000020"), 0);
+    Bytes expected = original;
+    expected[0x10] = 0xA1;
+    expected[0x30] = 0xA3;
+    EXPECT_EQ(patched(), expected);
+
+    for (int i = 0; i < list->GetCount(); ++i)
+        list->SetCheck(i, 0);
+    EXPECT_EQ(patched(), original);
+}
+
+TEST_F(Apply, TargetSizePadsWithZerosOrCuts)
+{
+    const Bytes original = pattern(100, 3);
+    givenSource(original);
+    givenPatch(Ips().literal(0x4, {9}).eof().size3(150));
+    Bytes expected = original;
+    expected[4] = 9;
+    expected.resize(150, 0);
+    EXPECT_EQ(patched(), expected);
+
+    givenPatch(Ips().literal(0x4, {9}).literal(0x3E, {7, 7, 7, 7}).eof().size3(0x40));
+    expected = Bytes(original.begin(), original.begin() + 0x40);
+    expected[4] = 9;
+    expected[0x3E] = expected[0x3F] = 7;  // the rest of that hunk lies past the stated size
+    EXPECT_EQ(patched(), expected);
+
+    // With every hunk unticked the copy still takes the stated size.
+    for (int i = 0; i < list->GetCount(); ++i)
+        list->SetCheck(i, 0);
+    EXPECT_EQ(patched(), Bytes(original.begin(), original.begin() + 0x40));
+}
+
+// Where ticked hunks overlap, the one lower in the list wins, whatever the file order.
+TEST_F(Apply, OverlapsAreDecidedByListOrder)
+{
+    givenSource(Bytes(0x20, 0));
+    givenPatch(Ips().literal(0x8, Bytes(8, 0xBB)).literal(0x4, Bytes(8, 0xAA)).eof());
+    Bytes expected(0x20, 0);
+    std::fill_n(expected.begin() + 0x4, 4, 0xAA);
+    std::fill_n(expected.begin() + 0x8, 8, 0xBB);
+    EXPECT_EQ(patched(), expected);
+
+    // Same offset: the longer hunk's label is the larger one, so it is applied last.
+    givenPatch(Ips().literal(0x4, Bytes(8, 0x22)).literal(0x4, Bytes(4, 0x11)).eof());
+    expected = Bytes(0x20, 0);
+    std::fill_n(expected.begin() + 0x4, 8, 0x22);
+    EXPECT_EQ(patched(), expected);
+}
+
+TEST_F(Apply, OfIdenticalLabelsTheLaterRecordWins)
+{
+    givenSource(Bytes(8, 0));
+    givenPatch(Ips().literal(0x2, {1, 1}).literal(0x2, {2, 2}).literal(0x2, {3, 3}).eof());
+    EXPECT_EQ(patched(), (Bytes{0, 0, 3, 3, 0, 0, 0, 0}));
+    list->SetCheck(2, 0);
+    EXPECT_EQ(patched(), (Bytes{0, 0, 2, 2, 0, 0, 0, 0}));
+}
+
+TEST_F(Apply, HunksPastTheEndGrowTheFileOnlyWhenTicked)
+{
+    const Bytes original = pattern(16, 4);
+    givenSource(original);
+    givenPatch(Ips().literal(0x20, {5, 6}).run(0x100, 0, 1).literal(0x40, {8}).eof());
+    Bytes expected = original;
+    expected.resize(0x22, 0);
+    expected[0x20] = 5;
+    expected[0x21] = 6;
+    list->SetCheck(positionOf(" 0x000040 - 0x000040"), 0);
+    // The empty run at 0x100 is ticked but changes nothing, size included.
+    EXPECT_EQ(patched(), expected);
+}
+
+TEST_F(Apply, NoMemoryForTheImageIsReportedAndWritesNothing)
+{
+    givenSource(pattern(64, 12));
+    givenPatch(Ips().literal(3, {1}).eof());
+    {
+        HeapFault fault(0);
+        EXPECT_EQ(apply(source, destination), one("Insufficient memory to complete operation.", ReportIcon::stop));
+    }
+    EXPECT_FALSE(fileExists(destination));
+    // The source was closed on the way out.
+    CFile again;
+    EXPECT_TRUE(again.Open(source.c_str(), CFile::modeRead));
+}
+
+TEST_F(Apply, EmptySourceGivesAnEmptyDestination)
+{
+    givenSource({});
+    givenPatch(Ips().run(0, 0, 1).eof());
+    EXPECT_EQ(patched(), Bytes{});
+}
+
+TEST_F(Apply, RepeatingTheCommandWritesTheSameFileAgain)
+{
+    givenSource(pattern(64, 5));
+    givenPatch(Ips().literal(3, {1}).eof());
+    const Bytes first = patched();
+    const auto ticks = list.checks();
+    EXPECT_EQ(patched(), first);
+    EXPECT_EQ(list.checks(), ticks);
+    EXPECT_EQ(set.GetCount(), 1u);
+}
+
+TEST_F(Apply, ExistingDestinationIsReplacedWhole)
+{
+    givenSource(pattern(10, 6));
+    givenPatch(Ips().literal(0, {0xF0}).eof());
+    writeFile(destination, pattern(5000, 7));
+    Bytes expected = pattern(10, 6);
+    expected[0] = 0xF0;
+    EXPECT_EQ(patched(), expected);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
+}
+
+TEST_F(Apply, FilesHeldByAnotherOpenerAreNotTouched)
+{
+    const Bytes original = pattern(32, 8);
+    givenSource(original);
+    givenPatch(Ips().literal(0, {1}).eof());
+    const Bytes old = pattern(40, 9);
+    writeFile(destination, old);
+    {
+        CFile holder;
+        ASSERT_TRUE(holder.Open(destination.c_str(), CFile::modeRead));
+        EXPECT_EQ(apply(source, destination), std::vector<RecordedReport>{kNoDestination});
+    }
+    EXPECT_EQ(readFile(destination), old);
+    {
+        CFile holder;
+        ASSERT_TRUE(holder.Open(source.c_str(), CFile::modeRead));
+        EXPECT_EQ(apply(source, destination), std::vector<RecordedReport>{kNoSource});
+    }
+    EXPECT_EQ(readFile(destination), old);
+    EXPECT_EQ(readFile(source), original);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
+}
+
+TEST_F(Apply, DestinationThatCannotBeCreatedLeavesNoFile)
+{
+    givenSource(pattern(8, 1));
+    givenPatch(Ips().literal(0, {1}).eof());
+    const std::string nowhere = dir.path("no-such-folder") + "/out.bin";
+    EXPECT_EQ(apply(source, nowhere), std::vector<RecordedReport>{kNoDestination});
+    EXPECT_EQ(apply(source, dir.path("")), std::vector<RecordedReport>{kNoDestination});
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin"}));
+}
+
+TEST_F(Apply, SameFileUnderAnotherNameIsRefused)
+{
+    const Bytes original = pattern(32, 10);
+    givenSource(original);
+    givenPatch(Ips().literal(0, {1}).eof());
+    std::filesystem::create_directory(dir.path("sub"));
+    const std::string dotted = dir.path("sub") + "/../game.bin";
+    EXPECT_EQ(apply(source, dotted), std::vector<RecordedReport>{kDifferent});
+    const std::string link = dir.path("link.bin");
+#ifdef _WIN32
+    const bool linked = CreateHardLinkA(link.c_str(), source.c_str(), nullptr) != 0;
+#else
+    const bool linked = ::link(source.c_str(), link.c_str()) == 0;
+#endif
+    ASSERT_TRUE(linked);
+    EXPECT_EQ(apply(source, link), std::vector<RecordedReport>{kDifferent});
+#ifdef _WIN32
+    std::string upper = source;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(apply(source, upper), std::vector<RecordedReport>{kDifferent});
+#endif
+    EXPECT_EQ(readFile(source), original);
+}
+
+}  // namespace
