@@ -13,6 +13,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -185,6 +187,74 @@ TEST_F(Apply, NoMemoryForTheImageIsReportedAndWritesNothing)
     CFile again;
     EXPECT_TRUE(again.Open(source.c_str(), CFile::modeRead));
 }
+
+// A source past 4 GiB must not be taken for its length modulo 4 GiB.
+TEST_F(Apply, HugeSourceLengthIsNotCutShort)
+{
+    givenSource({});
+    std::filesystem::resize_file(source, (1ull << 32) + 16);
+    givenPatch(Ips().literal(3, {1}).eof());
+    {
+        failBlocksLargerThan(1ull << 30);
+        EXPECT_EQ(apply(source, destination), one("Insufficient memory to complete operation.", ReportIcon::stop));
+        healHeap();
+    }
+    EXPECT_FALSE(fileExists(destination));
+    // With a stated size only the start of it is needed.
+    givenPatch(Ips().literal(3, {1}).eof().size3(8));
+    EXPECT_EQ(patched(), (Bytes{0, 0, 0, 1, 0, 0, 0, 0}));
+}
+
+#ifdef __linux__
+// Reading this file fails with an I/O error at offset 0.
+const char* const kUnreadable = "/proc/self/mem";
+
+TEST_F(Apply, ReadErrorOnTheSourceEscapesAndWritesNothing)
+{
+    givenPatch(Ips().literal(3, {1}).eof().size3(8));
+    EXPECT_THROW(set.ApplyPatch(kUnreadable, destination, *list), CFileException);
+    EXPECT_TRUE(takeReports().empty());
+    EXPECT_FALSE(fileExists(destination));
+}
+
+// A file-size limit makes writes fail part way, as a full disk does.
+TEST_F(Apply, FailedWriteChangesNoFile)
+{
+    givenSource(pattern(1 << 20, 13));
+    givenPatch(Ips().literal(3, {1}).eof());
+    const Bytes old = pattern(100, 14);
+    for (bool existed : {true, false}) {
+        if (existed)
+            writeFile(destination, old);
+        rlimit saved;
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 64 * 1024;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        bool thrown = false;
+        try {
+            set.ApplyPatch(source, destination, *list);
+        } catch (const CFileException& error) {
+            thrown = true;
+            EXPECT_EQ(error.m_cause, CFileException::diskFull);
+            EXPECT_EQ(error.m_strFileName, destination);
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+
+        EXPECT_TRUE(thrown);
+        EXPECT_TRUE(takeReports().empty());
+        if (existed) {
+            EXPECT_EQ(readFile(destination), old);
+            EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
+            std::filesystem::remove(destination);
+        } else {
+            EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin"}));
+        }
+    }
+}
+#endif
 
 TEST_F(Apply, EmptySourceGivesAnEmptyDestination)
 {

@@ -3,6 +3,8 @@
 
 // Lets the next n blocks through, then refuses every block until reset.
 void failBlocksAfter(int n);
+// Refuses every block larger than size until reset.
+void failBlocksLargerThan(unsigned long long size);
 void healHeap();
 
 struct HeapFault {

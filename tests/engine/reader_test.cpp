@@ -213,6 +213,22 @@ TEST_F(Reader, RunningOutOfMemoryForAHunkFailsTheWholeLoad)
     EXPECT_EQ(list->GetCount(), 3);
 }
 
+#ifdef __linux__
+TEST_F(Reader, ReadErrorEscapesWithTheSetAndListEmpty)
+{
+    ASSERT_TRUE(load(Ips().literal(0x10, {1}).eof()));
+    try {
+        set.LoadPatch("/proc/self/mem", *list);  // reading it fails at offset 0
+        ADD_FAILURE() << "the read error did not escape";
+    } catch (const CFileException& error) {
+        EXPECT_EQ(error.m_cause, CFileException::hardIO);
+        EXPECT_TRUE(error.m_strFileName.empty());
+    }
+    expectEmpty();
+    EXPECT_TRUE(takeReports().empty());
+}
+#endif
+
 TEST_F(Reader, ReloadReplacesHunksAndTicks)
 {
     ASSERT_TRUE(load(Ips().literal(0x10, {1}).literal(0x30, {2}).eof().size3(0x99)));
