@@ -29,6 +29,15 @@ std::uint32_t bigEndian(const unsigned char* p, int n)
 // Reads exactly n bytes of one field; false on a short read.
 bool readField(CFile& file, unsigned char* out, std::size_t n) { return file.Read(out, n) == n; }
 
+constexpr std::size_t kLabelSize = 32;
+
+const char* formatLabel(char (&text)[kLabelSize], std::uint32_t offset, std::uint32_t length)
+{
+    std::snprintf(text, sizeof text, " 0x%06X - 0x%06X", static_cast<unsigned>(offset),
+                  static_cast<unsigned>(offset + length - 1));
+    return text;
+}
+
 // A number whose order is the list's alphabetical order of the hunk's label. The
 // first number always has six digits; the second has six to eight, and a shorter
 // one that is a prefix of a longer sorts first. So: the offset, then the second
@@ -112,10 +121,8 @@ const CHunk& CHunkSet::GetHunk(std::size_t index) const { return *static_cast<co
 
 std::string CHunkSet::Label(std::uint32_t offset, std::uint32_t length)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, " 0x%06X - 0x%06X", static_cast<unsigned>(offset),
-                  static_cast<unsigned>(offset + length - 1));
-    return text;
+    char text[kLabelSize];
+    return formatLabel(text, offset, length);
 }
 
 bool CHunkSet::ReadRecords(CFile& file)
@@ -168,9 +175,10 @@ bool CHunkSet::FillList(CCheckListBox& list) const
     std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
         return a.first != b.first ? a.first < b.first : a.second > b.second;
     });
+    char label[kLabelSize];
     for (const auto& entry : order) {
         const CHunk& hunk = GetHunk(entry.second);
-        const int position = list.AddString(Label(hunk.Offset(), hunk.Length()).c_str());
+        const int position = list.AddString(formatLabel(label, hunk.Offset(), hunk.Length()));
         if (position < 0 || list.SetItemData(position, entry.second) < 0)
             return false;
         list.SetCheck(position, 1);
