@@ -5,9 +5,12 @@ CCheckListBox::~CCheckListBox() = default;
 
 void CCheckListBox::Impl::invalidateCheckBox(int index) const
 {
-    RECT rc;
-    if (SendMessageA(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
-        InvalidateRect(hwnd, &rc, FALSE);
+    // Only rows in view: invalidating costs a trip to the window system, and whole
+    // lists are ticked at once.
+    RECT rc, client, visible;
+    if (SendMessageA(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc)) != LB_ERR &&
+        GetClientRect(hwnd, &client) && IntersectRect(&visible, &rc, &client))
+        InvalidateRect(hwnd, &visible, FALSE);
 }
 
 void CCheckListBox::ResetContent() { SendMessageA(m_impl->hwnd, LB_RESETCONTENT, 0, 0); }

@@ -1,0 +1,232 @@
+#include "framework/win32/checklistbox_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <string>
+
+#include "framework/win32/checklistbox_win32.h"
+#include "framework/win32/gdi.h"
+#include "framework/win32/winapp.h"
+
+namespace {
+
+constexpr int kBoxSize = 11;                   // the check box image, square
+constexpr int kBoxInset = 1;                   // from the row's left edge
+constexpr int kCheckAreaWidth = kBoxSize + 2;  // where a click toggles
+constexpr UINT_PTR kSubclassId = 1;
+
+int textHeight(HWND list)
+{
+    WindowDC dc(list);
+    // With no font set the list draws with the device context's own.
+    SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc.get(), &metrics);
+    return metrics.tmHeight;
+}
+
+int rowHeight(HWND list) { return std::max(textHeight(list), kBoxSize + 1); }
+
+// An owner-drawn list box never measures a new font itself.
+void remeasure(HWND list) { SendMessageA(list, LB_SETITEMHEIGHT, 0, MAKELPARAM(rowHeight(list), 0)); }
+
+// The item under a point in client coordinates, or -1. Worked out from the fixed row
+// height because LB_ITEMFROMPOINT gives only 16 bits of index.
+int itemAt(HWND list, POINT point)
+{
+    RECT client;
+    GetClientRect(list, &client);
+    if (!PtInRect(&client, point))
+        return -1;
+    const LRESULT height = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+    const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    if (height <= 0 || top < 0)
+        return -1;
+    const LRESULT index = top + point.y / height;
+    return index < count ? static_cast<int>(index) : -1;
+}
+
+int checkBoxAt(HWND list, POINT point)
+{
+    const int index = itemAt(list, point);
+    if (index < 0)
+        return -1;
+    RECT row;
+    if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&row)) == LB_ERR)
+        return -1;
+    return point.x >= row.left && point.x < row.left + kCheckAreaWidth ? index : -1;
+}
+
+void toggle(CCheckListBox& list, HWND window, int index)
+{
+    list.SetCheck(index, list.GetCheck(index) == 0 ? 1 : 0);
+    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), CLBN_CHKCHANGE),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+// Unticked: a framed white box. Ticked: the same with a check mark. Indeterminate: a
+// grey box with a grey mark.
+void drawCheckBox(HDC dc, int x, int y, int check, bool enabled)
+{
+    const bool dim = check == 2 || !enabled;
+    const RECT frame{x, y, x + kBoxSize, y + kBoxSize};
+    FillRect(dc, &frame, GetSysColorBrush(enabled ? COLOR_3DDKSHADOW : COLOR_GRAYTEXT));
+    const RECT inside{x + 1, y + 1, x + kBoxSize - 1, y + kBoxSize - 1};
+    FillRect(dc, &inside, GetSysColorBrush(dim ? COLOR_3DFACE : COLOR_WINDOW));
+    if (check == 0)
+        return;
+    // Seven columns three pixels tall: down to the elbow, then up to the right.
+    static const int drop[7] = {2, 3, 4, 3, 2, 1, 0};
+    HBRUSH mark = GetSysColorBrush(dim ? COLOR_3DSHADOW : COLOR_WINDOWTEXT);
+    for (int i = 0; i < 7; ++i) {
+        const RECT stroke{x + 2 + i, y + 2 + drop[i], x + 3 + i, y + 5 + drop[i]};
+        FillRect(dc, &stroke, mark);
+    }
+}
+
+std::string itemText(HWND list, UINT index)
+{
+    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (length <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+// Every request repaints the whole row, focus included, so nothing depends on what
+// an earlier request left on the screen.
+void drawItem(const DRAWITEMSTRUCT& item)
+{
+    HDC dc = item.hDC;
+    const RECT row = item.rcItem;
+    FillRect(dc, &row, GetSysColorBrush(COLOR_WINDOW));
+    const bool focused = (item.itemState & ODS_FOCUS) != 0;
+    if (item.itemID == static_cast<UINT>(-1)) {
+        if (focused)
+            DrawFocusRect(dc, &row);
+        return;
+    }
+    const bool enabled = (item.itemState & ODS_DISABLED) == 0;
+    const int check = CCheckListBox::Impl::checkOf(item.itemData);
+    const int height = row.bottom - row.top;
+    drawCheckBox(dc, row.left + kBoxInset, row.top + std::max(0, (height - kBoxSize) / 2), check, enabled);
+
+    RECT label = row;
+    label.left += kCheckAreaWidth;
+    const std::string text = itemText(item.hwndItem, item.itemID);
+    SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
+    TextColours colours(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT), TRANSPARENT);
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &label,
+              DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    if (focused) {
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        DrawFocusRect(dc, &label);
+    }
+}
+
+LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == ReflectedMessage()) {
+        if (wParam == WM_DRAWITEM) {
+            drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        }
+        if (wParam == WM_MEASUREITEM) {
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(rowHeight(window));
+            return TRUE;
+        }
+        return FALSE;
+    }
+    switch (message) {
+    case WM_SETFONT: {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        remeasure(window);
+        return result;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        // Each click of a double click toggles, as the box is a button, not a label.
+        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        const int index = checkBoxAt(window, point);
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);  // focus and caret
+        if (index >= 0)
+            toggle(list, window, index);
+        return result;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_SPACE) {
+            const LRESULT caret = SendMessageA(window, LB_GETCARETINDEX, 0, 0);
+            if (caret >= 0 && caret < SendMessageA(window, LB_GETCOUNT, 0, 0))
+                toggle(list, window, static_cast<int>(caret));
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        // As a character a space would move the caret to the next label starting with
+        // one, which is every label.
+        if (wParam == ' ')
+            return 0;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    CCheckListBox& list = *reinterpret_cast<CCheckListBox*>(data);
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, checkListProc, kSubclassId);
+        list.impl().hwnd = nullptr;
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    try {
+        return handleMessage(list, window, message, wParam, lParam);
+    } catch (...) {
+        AfxReportException(std::current_exception());
+        if (message == WM_PAINT)
+            ValidateRect(window, nullptr);
+        return 0;
+    }
+}
+
+}  // namespace
+
+bool AttachCheckList(CCheckListBox& list, HWND control)
+{
+    if (!control || list.impl().hwnd)
+        return false;
+    if (!SetWindowSubclass(control, checkListProc, kSubclassId, reinterpret_cast<DWORD_PTR>(&list)))
+        return false;
+    list.impl().hwnd = control;
+    // The list measured its rows when it was created, before anyone drew them.
+    remeasure(control);
+    InvalidateRect(control, nullptr, TRUE);
+    return true;
+}
+
+void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list)
+{
+    if (!list.impl().hwnd)
+        AttachCheckList(list, dx.Control(id));
+}
+
+CheckListRedrawOff::CheckListRedrawOff(CCheckListBox& list) : m_window(list.impl().hwnd)
+{
+    if (m_window)
+        SendMessageA(m_window, WM_SETREDRAW, FALSE, 0);
+}
+
+CheckListRedrawOff::~CheckListRedrawOff()
+{
+    if (m_window && IsWindow(m_window)) {
+        SendMessageA(m_window, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(m_window, nullptr, TRUE);
+    }
+}

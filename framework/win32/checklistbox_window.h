@@ -1,0 +1,31 @@
+#pragma once
+// The check list as a control the user works with: a subclassed owner-drawn list box
+// that draws a check box in front of each label, toggles it by mouse and space bar,
+// and tells its owner about every toggle.
+
+#include <windows.h>
+
+#include "framework/checklistbox.h"
+#include "framework/win32/dialog.h"
+
+// Notification code of the WM_COMMAND the owner gets after each toggle by the user.
+constexpr UINT CLBN_CHKCHANGE = 40;
+
+// Makes control (an LBS_OWNERDRAWFIXED | LBS_HASSTRINGS list box) the window of list.
+// The window must be destroyed before list; it lets go of list when it is.
+bool AttachCheckList(CCheckListBox& list, HWND control);
+
+// Attaches list to the dialog's control id at the first exchange, in either direction.
+void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list);
+
+// Keeps a list from repainting while it is refilled, then repaints it whole.
+class CheckListRedrawOff {
+public:
+    explicit CheckListRedrawOff(CCheckListBox& list);
+    ~CheckListRedrawOff();
+    CheckListRedrawOff(const CheckListRedrawOff&) = delete;
+    CheckListRedrawOff& operator=(const CheckListRedrawOff&) = delete;
+
+private:
+    HWND m_window;  // borrowed
+};

@@ -1,0 +1,242 @@
+#pragma once
+// Drives the real Velquin.exe through its windows, as a person would: it starts the
+// program, finds its windows, clicks, types, reads what is shown and closes it again.
+// Every wait has a timeout; a helper that gives up throws DriverError, which fails the
+// test and lets the App destructor end the program.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct DriverError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// What the command line gave the driver, as Windows paths.
+struct Options {
+    std::string exe;      // Velquin.exe under test
+    std::string scratch;  // a folder the driver may fill and empty
+};
+Options& options();
+
+// A timed line on stderr when VELQUIN_GUI_TRACE is set.
+void trace(const std::string& what);
+
+// A Linux path (/...) as Wine shows it to Windows programs (Z:\...); others unchanged.
+std::string windowsPath(const std::string& path);
+
+// While it lives, Wine shows the windows of programs with these file names without
+// handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
+// two seconds for one at every window that closes.
+class UnmanagedWindows {
+public:
+    explicit UnmanagedWindows(const std::vector<std::string>& exeNames);
+    ~UnmanagedWindows();
+    UnmanagedWindows(const UnmanagedWindows&) = delete;
+    UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
+
+private:
+    std::vector<std::string> m_added;  // keys to remove again
+};
+
+// ---- files ---------------------------------------------------------------------------
+
+std::string joinPath(const std::string& folder, const std::string& name);
+// Creates folder and its parents if missing.
+void makeFolder(const std::string& folder);
+// An empty folder of its own for one test, inside the scratch folder.
+std::string freshFolder(const std::string& name);
+Bytes readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes);
+bool fileExists(const std::string& path);
+void removeFile(const std::string& path);
+// Names of the files in folder, sorted.
+std::vector<std::string> listFolder(const std::string& folder);
+Bytes randomBytes(std::size_t n, std::uint32_t seed);
+
+// A file held open by the driver with no sharing, as another program might hold it.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+private:
+    HANDLE m_handle;
+};
+
+// ---- windows -------------------------------------------------------------------------
+
+// Sends a message with a timeout, so a hung program fails the test instead of the driver.
+LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+LRESULT sendWide(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+std::string windowText(HWND window);
+std::string className(HWND window);
+// Visible top-level windows of process pid with that class and caption (nullptr: any).
+std::vector<HWND> topWindows(DWORD pid, const char* windowClass, const char* caption);
+// Waits for exactly such a window to appear; throws after timeoutMs.
+HWND findWindow(DWORD pid, const char* windowClass, const char* caption, DWORD timeoutMs = 10000,
+                HWND except = nullptr);
+void waitGone(HWND window, DWORD timeoutMs = 5000);
+// Child windows in z-order, which for a dialog is its template order.
+std::vector<HWND> children(HWND parent);
+// Every visible descendant of class windowClass.
+std::vector<HWND> descendants(HWND parent, const char* windowClass);
+// Presses a push button the way BM_CLICK does, without waiting for what it starts.
+void clickButton(HWND button);
+// Polls pred every 20 ms until it holds or timeoutMs pass.
+template <class Pred>
+bool waitUntil(Pred pred, DWORD timeoutMs = 3000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (pred())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+// ---- input (the real mouse and keyboard, through SendInput) ----------------------------
+
+void clickAt(HWND window, POINT client, int clicks = 1);
+void clickScreen(HWND window, POINT screen, int clicks = 1);
+void pressKey(WORD vk, bool alt = false, bool shift = false);
+void bringToFront(HWND window);
+
+// ---- the screen ------------------------------------------------------------------------
+
+// The pixels of a client rectangle as shown on screen, one 0x00RRGGBB word each.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> rgb;
+    bool operator==(const Pixels& other) const
+    {
+        return width == other.width && height == other.height && rgb == other.rgb;
+    }
+    bool operator!=(const Pixels& other) const { return !(*this == other); }
+    bool uniform() const;
+};
+Pixels capture(HWND window, RECT client);
+
+enum class IconKind { none, question, stop, exclamation, information, unknown };
+const char* iconName(IconKind kind);
+
+// ---- Velquin ---------------------------------------------------------------------------
+
+// Control ids of the main window.
+enum : int {
+    IDC_SOURCE_PATH = 1000,
+    IDC_BROWSE_SOURCE = 1001,
+    IDC_SOURCE_GROUP = 1002,
+    IDC_PATCH_GROUP = 1003,
+    IDC_DEST_GROUP = 1004,
+    IDC_BROWSE_PATCH = 1005,
+    IDC_BROWSE_DEST = 1006,
+    IDC_PATCH_PATH = 1007,
+    IDC_DEST_PATH = 1008,
+    IDC_HUNK_LIST = 1013,
+    IDC_HUNK_GROUP = 1014,
+    IDC_SELECT_ALL = 1015,
+    IDC_SELECT_NONE = 1016,
+    IDC_INVERT = 1017,
+    IDC_HUNK_COUNT = 1020,
+    IDC_LOGO = 1022,
+};
+
+constexpr const char* kMainCaption = "Velquin 1.0";
+constexpr const char* kAboutCaption = "About Velquin";
+// The name a copy of the program gets to show that reports follow the file name.
+constexpr const char* kRenamedExe = "Quin.Tool.exe";
+
+struct Report {
+    std::string caption;
+    std::string text;
+    IconKind icon = IconKind::unknown;
+    bool ownerDisabled = false;  // the main window took no input while the box was up
+};
+
+struct ListItem {
+    std::string label;
+    std::uint32_t data = 0;  // the caller's item data: the hunk index
+    int check = 0;           // the check state kept above it
+};
+
+// One running Velquin.exe. The destructor makes sure it has ended.
+class App {
+public:
+    explicit App(const std::string& exe = options().exe);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    DWORD pid() const { return m_info.dwProcessId; }
+    HWND main() const { return m_main; }
+    HWND item(int id) const;
+    std::string text(int id) const { return windowText(item(id)); }
+    // The window that has the keyboard focus in the program's thread.
+    HWND focus() const;
+    // Waits until the program has handled the input sent so far.
+    void settle() const;
+
+    // The title every report carries: the executable's name without its extension.
+    std::string reportCaption;
+
+    // Browse dialogs, filled in by typing a full path and pressing OK.
+    void chooseFile(int browseButton, const std::string& path);
+    // Opens the dialog of browseButton, types path without confirming, and cancels.
+    void cancelFile(int browseButton, const std::string& path);
+    // The open or save dialog that a Browse command shows.
+    HWND waitFileDialog();
+    // Handles the Save dialog's "replace it?" question with Yes.
+    void chooseExistingDestination(const std::string& path);
+
+    // The list as the control holds it.
+    std::vector<ListItem> list() const;
+    std::vector<int> checks() const;
+    // Scrolls the list until the row is in view; rowRect and checkBoxPixels need that.
+    void showRow(int index);
+    RECT rowRect(int index) const;
+    // Toggles by a mouse click at x pixels from the row's left edge.
+    void clickRow(int index, int x, int clicks = 1);
+    // What the inside of a row's check box shows on screen.
+    Pixels checkBoxPixels(int index) const;
+
+    // Waits for a report, reads it and closes it with OK.
+    Report waitForReport(DWORD timeoutMs = 10000);
+    // Presses the Patch button and returns the report it brings.
+    Report patch();
+    // Fails when a report is up.
+    void expectNoReport() const;
+
+    HWND openAbout(WPARAM command = 0x0010);
+
+    // Esc on the main window; waits for the process to end. False if it does not.
+    bool closeWithEsc(DWORD timeoutMs = 10000);
+    bool waitExit(DWORD timeoutMs);
+    DWORD exitCode() const;
+
+private:
+    HWND openFileDialog(int browseButton);
+    void confirmFileDialog(HWND dialog, const std::string& path, bool expectReplaceQuestion);
+
+    PROCESS_INFORMATION m_info{};
+    HWND m_main = nullptr;
+    int m_lastRow = -1;
+    DWORD m_lastClick = 0;
+};
+
+std::string exeFileName(const std::string& exePath);
+// The file name without its extension.
+std::string exeTitle(const std::string& exePath);
+
+}  // namespace gui

@@ -1,0 +1,161 @@
+// Patch writes the destination: checked byte for byte against the driver's own model.
+
+#include "scenario.h"
+
+namespace gui {
+namespace {
+
+struct Files {
+    std::string folder, source, patch, destination;
+    Bytes sourceBytes, patchBytes;
+
+    Files(const Bytes& sourceContents, const PatchFile& p)
+        : folder(testFolder()),
+          source(joinPath(folder, "source.bin")),
+          patch(joinPath(folder, "patch.ips")),
+          destination(joinPath(folder, "patched.bin")),
+          sourceBytes(sourceContents),
+          patchBytes(p.encode())
+    {
+        writeFile(source, sourceBytes);
+        writeFile(patch, patchBytes);
+    }
+    // The source and the patch are only ever read.
+    void expectInputsUnchanged() const
+    {
+        EXPECT_TRUE(sameBytes(readFile(source), sourceBytes)) << "the source changed";
+        EXPECT_TRUE(sameBytes(readFile(patch), patchBytes)) << "the patch changed";
+    }
+};
+
+void expectPatched(App& app, const Files& f, const PatchFile& p, const std::vector<int>& ticks, Report report)
+{
+    EXPECT_REPORT(app, report, kSuccess, IconKind::exclamation);
+    EXPECT_EQ(app.checks(), ticks) << "Patch changed the ticks";
+    EXPECT_TRUE(sameBytes(readFile(f.destination), expectedImage(f.sourceBytes, p, ticks)));
+    f.expectInputsUnchanged();
+}
+
+TEST(Patch, WritesTickedHunksInListOrder)
+{
+    PatchFile p;
+    p.literal(0x800, randomBytes(64, 2));   // 0
+    p.literal(0x100, randomBytes(32, 3));   // 1: 0x100-0x11F
+    p.run(0x110, 64, 0xEE);                 // 2: overlaps 1, lower in the list, wins
+    p.literal(0x100, randomBytes(8, 4));    // 3: same offset as 1, shorter: above it, loses
+    p.literal(0x1000, randomBytes(16, 5));  // 4: starts at the source's end
+    p.literal(0x1100, randomBytes(16, 6));  // 5: past it, leaving a gap
+    p.run(0x50, 0, 0x77);                   // 6: length 0
+    p.literal(0x900, randomBytes(12, 7));   // 7
+    p.literal(0x900, randomBytes(12, 8));   // 8: same label as 7, later in the file
+    p.literal(0x20, randomBytes(4, 9));     // 9
+    const Files f(randomBytes(0x1000, 1), p);
+
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
+    app.chooseFile(IDC_BROWSE_DEST, f.destination);
+    EXPECT_EQ(app.text(IDC_SOURCE_PATH), f.source);
+    EXPECT_EQ(app.text(IDC_DEST_PATH), f.destination);
+    EXPECT_FALSE(fileExists(f.destination)) << "choosing the destination writes nothing";
+
+    // Untick the hunk that loses its overlap and the one past the end.
+    std::vector<int> ticks(10, 1);
+    for (std::uint32_t hunk : {3u, 5u}) {
+        const int row = positionOf(app, hunk);
+        app.clickRow(row, 5);
+        ticks[row] = 0;
+    }
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == ticks; })) << "the clicks did not untick";
+    expectPatched(app, f, p, ticks, app.patch());
+    EXPECT_EQ(readFile(f.destination).size(), 0x1010u) << "grown to hold hunk 4";
+
+    // Enter with the focus on the list runs Patch too.
+    clickButton(app.item(IDC_INVERT));
+    for (int& t : ticks)
+        t = 1 - t;
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == ticks; }));
+    app.clickRow(0, 60);
+    ASSERT_EQ(app.focus(), app.item(IDC_HUNK_LIST));
+    pressKey(VK_RETURN);
+    expectPatched(app, f, p, ticks, app.waitForReport());
+    EXPECT_EQ(readFile(f.destination).size(), 0x1110u);
+
+    // Nothing ticked: a copy of the source, and the longer old destination is gone.
+    clickButton(app.item(IDC_SELECT_NONE));
+    std::fill(ticks.begin(), ticks.end(), 0);
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == ticks; }));
+    expectPatched(app, f, p, ticks, app.patch());
+    EXPECT_TRUE(sameBytes(readFile(f.destination), f.sourceBytes));
+
+    // Everything ticked, twice in a row.
+    clickButton(app.item(IDC_SELECT_ALL));
+    std::fill(ticks.begin(), ticks.end(), 1);
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == ticks; }));
+    expectPatched(app, f, p, ticks, app.patch());
+    expectPatched(app, f, p, ticks, app.patch());
+
+    EXPECT_EQ(listFolder(f.folder), (std::vector<std::string>{"patch.ips", "patched.bin", "source.bin"}))
+        << "no other file may be left behind";
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+TEST(Patch, TargetSizePadsAndCuts)
+{
+    const Bytes source = randomBytes(3000, 11);
+
+    PatchFile pad;  // larger than the source: zero bytes after it
+    pad.literal(100, randomBytes(50, 12));
+    pad.literal(4990, randomBytes(20, 13));  // cut at the stated size
+    pad.literal(6000, randomBytes(10, 14));  // wholly past it
+    pad.targetSize = 5000;
+
+    PatchFile cut;  // smaller than the source
+    cut.literal(500, randomBytes(100, 15));
+    cut.run(990, 30, 0xCC);
+    cut.literal(2000, randomBytes(5, 16));
+    cut.targetSize = 1000;
+    cut.tail = {'E', 'X', 'T', 'R', 'A'};  // bytes after the size are not read
+
+    PatchFile zeroSize;  // three zero bytes state no size: the file grows instead
+    zeroSize.literal(3100, randomBytes(10, 17));
+    zeroSize.tail = {0, 0, 0};
+
+    PatchFile partialSize;  // two bytes after the marker are no size
+    partialSize.literal(2990, randomBytes(20, 18));
+    partialSize.tail = {0x00, 0x10};
+
+    const Files f(source, pad);
+    // A destination that exists already: the save dialog asks, nothing is written yet.
+    const Bytes old = randomBytes(9000, 19);
+    writeFile(f.destination, old);
+
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
+    app.chooseExistingDestination(f.destination);
+    EXPECT_EQ(app.text(IDC_DEST_PATH), f.destination);
+    EXPECT_TRUE(sameBytes(readFile(f.destination), old));
+
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, pad));
+    expectPatched(app, f, pad, {1, 1, 1}, app.patch());
+    EXPECT_EQ(readFile(f.destination).size(), 5000u);
+    clickButton(app.item(IDC_SELECT_NONE));
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == std::vector<int>{0, 0, 0}; }));
+    expectPatched(app, f, pad, {0, 0, 0}, app.patch());
+
+    int n = 0;
+    for (const PatchFile* p : {&cut, &zeroSize, &partialSize}) {
+        SCOPED_TRACE("patch " + std::to_string(n));
+        const std::string path = writePatch(joinPath(f.folder, "size" + std::to_string(n++) + ".ips"), *p);
+        ASSERT_NO_FATAL_FAILURE(loadPatch(app, path, *p));
+        Files inputs = f;
+        inputs.patch = path;
+        inputs.patchBytes = p->encode();
+        expectPatched(app, inputs, *p, std::vector<int>(p->records.size(), 1), app.patch());
+    }
+    EXPECT_EQ(readFile(f.destination).size(), 3010u);
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+}  // namespace
+}  // namespace gui

@@ -1,0 +1,66 @@
+// Poses the program for screenshots.sh: the main window with a loaded patch, then the
+// About box. At each pose it leaves <name>.ready in the scratch folder and waits for
+// the script to answer with <name>.done once its picture is taken.
+
+#include <cstdio>
+
+#include "driver.h"
+#include "ips.h"
+
+namespace gui {
+namespace {
+
+void pose(const std::string& name)
+{
+    writeFile(joinPath(options().scratch, name + ".ready"), {});
+    const std::string done = joinPath(options().scratch, name + ".done");
+    if (!waitUntil([&] { return fileExists(done); }, 60000))
+        throw DriverError("no picture taken of " + name);
+}
+
+}  // namespace
+}  // namespace gui
+
+int screenshotPoses()
+{
+    using namespace gui;
+    try {
+        // Files where a user might keep them, so the pictures show a plain path.
+        const std::string folder = "C:\\Games";
+        makeFolder(folder);
+        PatchFile patch;
+        const std::uint32_t offsets[] = {0x7F00, 0x0150, 0x2A00, 0x0400, 0x1180, 0x0040, 0x5C20, 0x3300};
+        for (std::size_t i = 0; i < 8; ++i)
+            patch.literal(offsets[i], randomBytes(0x40 + 0x10 * i, static_cast<std::uint32_t>(i)));
+        const std::string patchPath = joinPath(folder, "translation.ips");
+        writeFile(patchPath, patch.encode());
+        const std::string source = joinPath(folder, "game.bin");
+        writeFile(source, randomBytes(0x8000, 99));
+
+        App app;
+        app.chooseFile(IDC_BROWSE_SOURCE, source);
+        app.chooseFile(IDC_BROWSE_PATCH, patchPath);
+        app.chooseFile(IDC_BROWSE_DEST, joinPath(folder, "game-patched.bin"));
+        app.clickRow(1, 5);
+        app.clickRow(4, 5);
+        clickButton(app.item(IDOK));  // leaves the focus on Patch, where it starts
+        app.waitForReport();
+        app.settle();
+        pose("main");
+
+        HWND about = app.openAbout();
+        Sleep(300);
+        pose("about");
+        clickButton(GetDlgItem(about, IDOK));
+        waitGone(about);
+        if (!app.closeWithEsc())
+            throw DriverError("the program did not end");
+        for (const char* name : {"game.bin", "translation.ips", "game-patched.bin"})
+            removeFile(joinPath(folder, name));
+        RemoveDirectoryA(folder.c_str());
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "screenshots: %s\n", e.what());
+        return 1;
+    }
+}
