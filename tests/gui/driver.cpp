@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -582,28 +584,111 @@ std::string exeTitle(const std::string& exePath)
 
 App::App(const std::string& exe) : reportCaption(exeTitle(exe))
 {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    std::string command = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, options().scratch.c_str(),
-                        &startup, &m_info))
-        throw DriverError("cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")");
+    // The driver is the program's debugger, so that a crash ends the program at once and
+    // is reported here, instead of starting Wine's debugger, which would wait forever.
+    HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD startError = 0;
+    m_watcher = std::thread([this, exe, started, &startError] {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string command = "\"" + exe + "\"";
+        if (!CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                            options().scratch.c_str(), &startup, &m_info))
+            startError = GetLastError() ? GetLastError() : 1;
+        SetEvent(started);
+        if (!startError)
+            watch();
+    });
+    WaitForSingleObject(started, INFINITE);
+    CloseHandle(started);
+    if (startError) {
+        m_watcher.join();
+        throw DriverError("cannot start " + exe + " (error " + std::to_string(startError) + ")");
+    }
     trace("started " + exe);
-    m_main = findWindow(pid(), "#32770", kMainCaption, 30000);
-    settle();
+    try {
+        m_main = findWindow(pid(), "#32770", kMainCaption, 30000);
+        settle();
+    } catch (...) {
+        end();
+        throw;
+    }
     trace("main window up");
 }
 
-App::~App()
+void App::watch()
 {
-    if (!m_info.hProcess)
-        return;
-    if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_info.hProcess, 255);
-        WaitForSingleObject(m_info.hProcess, 10000);
+    for (;;) {
+        DEBUG_EVENT event{};
+        if (!WaitForDebugEvent(&event, 200)) {
+            if (m_stopWatching)
+                return;
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+            if (event.u.CreateProcessInfo.hFile)
+                CloseHandle(event.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            if (event.u.LoadDll.hFile)
+                CloseHandle(event.u.LoadDll.hFile);
+            break;
+        case EXCEPTION_DEBUG_EVENT: {
+            const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
+            if (record.ExceptionCode == EXCEPTION_BREAKPOINT && !m_sawLoaderBreakpoint) {
+                m_sawLoaderBreakpoint = true;  // every debugged process starts with one
+            } else if (event.u.Exception.dwFirstChance) {
+                status = DBG_EXCEPTION_NOT_HANDLED;  // the program's own handlers come first
+            } else {
+                char text[128];
+                std::snprintf(text, sizeof text, "the program crashed: exception 0x%08lX at %p",
+                              static_cast<unsigned long>(record.ExceptionCode), record.ExceptionAddress);
+                {
+                    std::lock_guard<std::mutex> lock(m_crashLock);
+                    m_crash = text;
+                }
+                TerminateProcess(m_info.hProcess, 3);
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
+            return;
     }
-    CloseHandle(m_info.hThread);
-    CloseHandle(m_info.hProcess);
+}
+
+std::string App::crash() const
+{
+    std::lock_guard<std::mutex> lock(m_crashLock);
+    return m_crash;
+}
+
+App::~App() { end(); }
+
+void App::end()
+{
+    if (m_info.hProcess) {
+        if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_info.hProcess, 255);
+            WaitForSingleObject(m_info.hProcess, 10000);
+        }
+    }
+    m_stopWatching = true;
+    if (m_watcher.joinable())
+        m_watcher.join();
+    if (!crash().empty())
+        ADD_FAILURE() << crash();
+    if (m_info.hProcess) {
+        CloseHandle(m_info.hThread);
+        CloseHandle(m_info.hProcess);
+        m_info = PROCESS_INFORMATION{};
+    }
 }
 
 HWND App::item(int id) const
@@ -771,9 +856,11 @@ std::vector<ListItem> App::list() const
 
 std::vector<int> App::checks() const
 {
+    HWND box = item(IDC_HUNK_LIST);
+    const LRESULT count = send(box, LB_GETCOUNT);
     std::vector<int> out;
-    for (const ListItem& it : list())
-        out.push_back(it.check);
+    for (LRESULT i = 0; i < count; ++i)
+        out.push_back(static_cast<int>((static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i)) >> 32) & 0x3));
     return out;
 }
 
@@ -901,12 +988,5 @@ bool App::closeWithEsc(DWORD timeoutMs)
 }
 
 bool App::waitExit(DWORD timeoutMs) { return WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
-
-DWORD App::exitCode() const
-{
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(m_info.hProcess, &code);
-    return code;
-}
 
 }  // namespace gui

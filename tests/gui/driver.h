@@ -6,9 +6,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace gui {
@@ -223,9 +226,13 @@ public:
     // Esc on the main window; waits for the process to end. False if it does not.
     bool closeWithEsc(DWORD timeoutMs = 10000);
     bool waitExit(DWORD timeoutMs);
-    DWORD exitCode() const;
+    // What went wrong if the program crashed; empty otherwise.
+    std::string crash() const;
 
 private:
+    void watch();  // the debug loop, on the thread that started the program
+    void end();    // ends the program if it still runs, and the debug loop
+
     HWND openFileDialog(int browseButton);
     void confirmFileDialog(HWND dialog, const std::string& path, bool expectReplaceQuestion);
 
@@ -233,6 +240,11 @@ private:
     HWND m_main = nullptr;
     int m_lastRow = -1;
     DWORD m_lastClick = 0;
+    std::thread m_watcher;
+    std::atomic<bool> m_stopWatching{false};
+    bool m_sawLoaderBreakpoint = false;  // watcher thread only
+    mutable std::mutex m_crashLock;
+    std::string m_crash;
 };
 
 std::string exeFileName(const std::string& exePath);

@@ -3,6 +3,9 @@
 
 #include "scenario.h"
 
+#include <cstdio>
+#include <memory>
+
 namespace gui {
 namespace {
 
@@ -27,6 +30,21 @@ Bytes truncated(const PatchFile& p, std::size_t drop)
     Bytes b = p.encode();
     b.resize(b.size() - drop);
     return b;
+}
+
+// Whether opening a read-only file for writing fails here, tried on a file of our own.
+bool readOnlyEnforced(const std::string& folder)
+{
+    const std::string probe = joinPath(folder, "read-only probe");
+    writeFile(probe, {});
+    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool enforced = h == INVALID_HANDLE_VALUE;
+    if (!enforced)
+        CloseHandle(h);
+    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    removeFile(probe);
+    return enforced;
 }
 
 TEST(LoadFailure, ReportsAndEmptiesTheList)
@@ -149,6 +167,18 @@ TEST(PatchChecks, InOrderAndChangeNoFile)
     EXPECT_TRUE(sameBytes(readFile(destination), oldDestination)) << "the held destination changed";
     EXPECT_EQ(listFolder(outFolder), std::vector<std::string>{"patched.bin"});
     noFileChanged();
+
+    // A read-only destination is not replaced either, where the system enforces the
+    // attribute (Wine running as root does not: root may write any file).
+    SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (readOnlyEnforced(folder)) {
+        EXPECT_REPORT(app, app.patch(), kCannotWriteDestination, IconKind::stop);
+        EXPECT_TRUE(sameBytes(readFile(destination), oldDestination)) << "the read-only destination changed";
+        EXPECT_EQ(listFolder(outFolder), std::vector<std::string>{"patched.bin"});
+    } else {
+        std::printf("note: read-only files are writable here; the read-only destination check is left out\n");
+    }
+    SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // A destination whose folder has gone.
     removeFile(destination);

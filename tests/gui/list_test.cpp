@@ -37,13 +37,13 @@ protected:
     // Waits for the row's box to show look: repainting follows the change.
     bool shows(App& app, int row, const Pixels& look)
     {
-        return waitUntil([&] { return app.checkBoxPixels(row) == look; }, 2000);
+        return waitUntil([&] { return app.checkBoxPixels(row) == look; }, 3000);
     }
     // Waits for the change to land (input goes through the program's queue). On a
     // mismatch the model takes the program's state, so one fault is reported once.
     void expectChecks(App& app, std::vector<int>& model, const char* after)
     {
-        waitUntil([&] { return app.checks() == model; }, 1500);
+        waitUntil([&] { return app.checks() == model; }, 3000);
         const std::vector<int> shown = app.checks();
         EXPECT_EQ(shown, model) << "after " << after;
         model = shown;
@@ -118,6 +118,18 @@ TEST_F(List, ShowsHunksTicksByMouseAndKeyboard)
     Sleep(300);
     expectChecks(app, model, "a double click on the label");
 
+    // Below the last row there is no item to toggle.
+    {
+        const RECT last = app.rowRect(6);
+        RECT client;
+        GetClientRect(app.item(IDC_HUNK_LIST), &client);
+        ASSERT_LT(last.bottom + 4, client.bottom) << "the list has no room below its rows";
+        clickAt(app.item(IDC_HUNK_LIST), POINT{5, last.bottom + 3});
+        app.settle();
+        Sleep(300);
+        expectChecks(app, model, "a click in the box column below the last row");
+    }
+
     // The space bar toggles the item at the caret; the click on a label put it there.
     app.clickRow(1, 60);
     EXPECT_EQ(app.focus(), app.item(IDC_HUNK_LIST));
@@ -126,6 +138,7 @@ TEST_F(List, ShowsHunksTicksByMouseAndKeyboard)
     model[1] = 0;
     expectChecks(app, model, "Space on row 1");
     EXPECT_TRUE(shows(app, 1, unticked));
+    EXPECT_EQ(send(app.item(IDC_HUNK_LIST), LB_GETCARETINDEX), 1) << "Space moved the caret";
     pressKey(VK_DOWN);
     pressKey(VK_SPACE);
     model[2] = 0;

@@ -2,6 +2,8 @@
 
 #include "scenario.h"
 
+#include <algorithm>
+
 namespace gui {
 namespace {
 
@@ -154,6 +156,104 @@ TEST(Patch, TargetSizePadsAndCuts)
         expectPatched(app, inputs, *p, std::vector<int>(p->records.size(), 1), app.patch());
     }
     EXPECT_EQ(readFile(f.destination).size(), 3010u);
+
+    // A hunk that ends past offset 0xFFFFFF grows the file beyond 16 MiB.
+    PatchFile distant;
+    distant.literal(0xFFFFF0, randomBytes(0x20, 20));
+    const std::string farPath = writePatch(joinPath(f.folder, "far.ips"), distant);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, farPath, distant));
+    EXPECT_EQ(app.list().at(0).label, " 0xFFFFF0 - 0x100000F");
+    Files farInputs = f;
+    farInputs.patch = farPath;
+    farInputs.patchBytes = distant.encode();
+    expectPatched(app, farInputs, distant, {1}, app.patch());
+    EXPECT_EQ(readFile(f.destination).size(), 0x1000010u);
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+TEST(Patch, EmptySourceAndAccentedPaths)
+{
+    // Paths are 8-bit text all the way through: a folder with spaces and accents.
+    PatchFile p;
+    p.literal(0x10, randomBytes(5, 40));
+    p.run(0x30, 0, 0x11);
+    Files f(Bytes{}, p);
+    const std::string folder = joinPath(f.folder, "Spi\xE9le & \xDC" "bersetzungen");
+    makeFolder(folder);
+    for (std::string* path : {&f.source, &f.patch, &f.destination})
+        *path = joinPath(folder, path->substr(path->find_last_of('\\') + 1));
+    writeFile(f.source, f.sourceBytes);
+    writeFile(f.patch, f.patchBytes);
+
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
+    app.chooseFile(IDC_BROWSE_DEST, f.destination);
+    EXPECT_EQ(app.text(IDC_SOURCE_PATH), f.source);
+    EXPECT_EQ(app.text(IDC_DEST_PATH), f.destination);
+    // An empty source grows to hold the hunk; with nothing ticked the output is empty.
+    expectPatched(app, f, p, {1, 1}, app.patch());
+    EXPECT_EQ(readFile(f.destination).size(), 0x15u);
+    clickButton(app.item(IDC_SELECT_NONE));
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == std::vector<int>{0, 0}; }));
+    expectPatched(app, f, p, {0, 0}, app.patch());
+    EXPECT_TRUE(readFile(f.destination).empty());
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+TEST(Patch, ManyHunksByKeyboard)
+{
+    // Records in no order, literal and run, some past the source's end.
+    PatchFile p;
+    std::uint32_t x = 12345;
+    auto next = [&] { return x = x * 1103515245u + 12345u, (x >> 8) & 0xFFFFFF; };
+    for (int i = 0; i < 1500; ++i) {
+        const std::uint32_t offset = next() % 0x12000;
+        const std::uint16_t length = static_cast<std::uint16_t>(1 + next() % 64);
+        if (i % 7 == 0)
+            p.run(offset, i % 49 == 0 ? 0 : length, static_cast<std::uint8_t>(next()));
+        else
+            p.literal(offset, randomBytes(length, static_cast<std::uint32_t>(i)));
+    }
+    const Files f(randomBytes(0x10000, 30), p);
+
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
+    app.chooseFile(IDC_BROWSE_DEST, f.destination);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
+    const int count = static_cast<int>(p.records.size());
+    std::vector<int> ticks(count, 1);
+
+    // Keys move the caret through the whole list; Space toggles where it is.
+    HWND list = app.item(IDC_HUNK_LIST);
+    app.clickRow(0, 60);
+    ASSERT_EQ(app.focus(), list);
+    auto toggleAtCaret = [&](WORD key, int expectedCaret) {
+        pressKey(key);
+        ASSERT_TRUE(waitUntil([&] { return send(list, LB_GETCARETINDEX) == expectedCaret; }))
+            << "caret at " << send(list, LB_GETCARETINDEX) << ", expected " << expectedCaret;
+        pressKey(VK_SPACE);
+        ticks[expectedCaret] = 1 - ticks[expectedCaret];
+        ASSERT_TRUE(waitUntil([&] { return (send(list, LB_GETITEMDATA, expectedCaret) >> 32 & 3) ==
+                                           static_cast<LRESULT>(ticks[expectedCaret]); }))
+            << "Space did not toggle item " << expectedCaret;
+    };
+    toggleAtCaret(VK_END, count - 1);
+    toggleAtCaret(VK_UP, count - 2);
+    toggleAtCaret(VK_HOME, 0);
+    toggleAtCaret(VK_DOWN, 1);
+    clickButton(app.item(IDC_INVERT));
+    for (int& t : ticks)
+        t = 1 - t;
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == ticks; }));
+    EXPECT_EQ(std::count(ticks.begin(), ticks.end(), 1), 4);
+    expectPatched(app, f, p, ticks, app.patch());
+
+    clickButton(app.item(IDC_INVERT));
+    for (int& t : ticks)
+        t = 1 - t;
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == ticks; }));
+    expectPatched(app, f, p, ticks, app.patch());
     EXPECT_TRUE(app.closeWithEsc());
 }
 
