@@ -23,9 +23,8 @@ bool CPatcherApp::InitInstance()
 
 void CPatcherApp::OnHelp()
 {
-    report("Choose a source file, an IPS patch and a destination file with the Browse buttons, untick the hunks "
-           "you do not want (click a box or press Space; Select All, Select None and Invert act on every hunk), "
-           "then press Patch. The source and the patch are never changed.");
+    report("Choose a source file, an IPS patch and a destination file, untick the hunks you do not want "
+           "(click a box, or press Space), then press Patch.");
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return theApp.Run(instance); }

@@ -11,6 +11,7 @@ static_assert(sizeof(ULONG_PTR) >= 8, "the check state lives in the upper half o
 
 struct CCheckListBox::Impl {
     HWND hwnd = nullptr;  // borrowed; the dialog owns the window
+    WNDPROC listBoxProc = nullptr;  // the list box's own procedure while it is subclassed
 
     ULONG_PTR raw(int index) const
     {

@@ -1,6 +1,5 @@
 #include "framework/win32/checklistbox_window.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -15,7 +14,6 @@ namespace {
 constexpr int kBoxSize = 11;                   // the check box image, square
 constexpr int kBoxInset = 1;                   // from the row's left edge
 constexpr int kCheckAreaWidth = kBoxSize + 2;  // where a click toggles
-constexpr UINT_PTR kSubclassId = 1;
 
 int textHeight(HWND list)
 {
@@ -120,13 +118,17 @@ void drawItem(const DRAWITEMSTRUCT& item)
     label.left += kCheckAreaWidth;
     const std::string text = itemText(item.hwndItem, item.itemID);
     SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
-    TextColours colours(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT), TRANSPARENT);
+    TextColours colours(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT), GetSysColor(COLOR_WINDOW),
+                        TRANSPARENT);
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &label,
               DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    if (focused) {
-        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    if (focused)
         DrawFocusRect(dc, &label);
-    }
+}
+
+LRESULT callListBox(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return CallWindowProcA(list.impl().listBoxProc, window, message, wParam, lParam);
 }
 
 LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -144,7 +146,7 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
     }
     switch (message) {
     case WM_SETFONT: {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        const LRESULT result = callListBox(list, window, message, wParam, lParam);
         remeasure(window);
         return result;
     }
@@ -153,7 +155,7 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
         // Each click of a double click toggles, as the box is a button, not a label.
         const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         const int index = checkBoxAt(window, point);
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);  // focus and caret
+        const LRESULT result = callListBox(list, window, message, wParam, lParam);  // focus and caret
         if (index >= 0)
             toggle(list, window, index);
         return result;
@@ -175,19 +177,28 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
     default:
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return callListBox(list, window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+// The list box's procedure while it is the window of a check list. The list's
+// address is kept in the window's user data: the platform's subclassing helpers look
+// their data up in a window property on every message, which costs a trip to the
+// window system each time and would make filling a long list slow.
+LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CCheckListBox& list = *reinterpret_cast<CCheckListBox*>(data);
+    auto* list = reinterpret_cast<CCheckListBox*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!list)
+        return DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, checkListProc, kSubclassId);
-        list.impl().hwnd = nullptr;
-        return DefSubclassProc(window, message, wParam, lParam);
+        const WNDPROC own = list->impl().listBoxProc;
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        list->impl().hwnd = nullptr;
+        list->impl().listBoxProc = nullptr;
+        return CallWindowProcA(own, window, message, wParam, lParam);
     }
     try {
-        return handleMessage(list, window, message, wParam, lParam);
+        return handleMessage(*list, window, message, wParam, lParam);
     } catch (...) {
         AfxReportException(std::current_exception());
         if (message == WM_PAINT)
@@ -200,11 +211,13 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 bool AttachCheckList(CCheckListBox& list, HWND control)
 {
-    if (!control || list.impl().hwnd)
+    if (!control || list.impl().hwnd || GetWindowLongPtrA(control, GWLP_USERDATA))
         return false;
-    if (!SetWindowSubclass(control, checkListProc, kSubclassId, reinterpret_cast<DWORD_PTR>(&list)))
-        return false;
-    list.impl().hwnd = control;
+    CCheckListBox::Impl& impl = list.impl();
+    impl.hwnd = control;
+    SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&list));
+    impl.listBoxProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&checkListProc)));
     // The list measured its rows when it was created, before anyone drew them.
     remeasure(control);
     InvalidateRect(control, nullptr, TRUE);

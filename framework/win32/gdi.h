@@ -91,16 +91,20 @@ private:
     HDC m_dc = nullptr;
 };
 
-// Sets the text colour and background mode for the scope.
+// Sets the text and background colours and the background mode for the scope.
 class TextColours {
 public:
-    TextColours(HDC dc, COLORREF text, int backgroundMode)
-        : m_dc(dc), m_oldText(SetTextColor(dc, text)), m_oldMode(SetBkMode(dc, backgroundMode))
+    TextColours(HDC dc, COLORREF text, COLORREF background, int backgroundMode)
+        : m_dc(dc),
+          m_oldText(SetTextColor(dc, text)),
+          m_oldBackground(SetBkColor(dc, background)),
+          m_oldMode(SetBkMode(dc, backgroundMode))
     {
     }
     ~TextColours()
     {
         SetTextColor(m_dc, m_oldText);
+        SetBkColor(m_dc, m_oldBackground);
         SetBkMode(m_dc, m_oldMode);
     }
     TextColours(const TextColours&) = delete;
@@ -109,5 +113,6 @@ public:
 private:
     HDC m_dc;  // borrowed
     COLORREF m_oldText;
+    COLORREF m_oldBackground;
     int m_oldMode;
 };
