@@ -90,6 +90,22 @@ TEST(Start, CloseCommandEndsProgram)
     EXPECT_TRUE(app.waitExit(10000)) << "Close from the system menu ends the program";
 }
 
+TEST(Help, F1AloneExplainsTheWindow)
+{
+    App app;
+    bringToFront(app.main());
+    pressKey(VK_F1, false, true);  // Shift+F1 is not Help
+    app.settle();
+    app.expectNoReport();
+    pressKey(VK_F1);
+    const Report help = app.waitForReport();
+    EXPECT_EQ(help.caption, app.reportCaption);
+    EXPECT_NE(help.text.find("press Patch"), std::string::npos) << help.text;
+    EXPECT_EQ(help.icon, IconKind::exclamation);
+    EXPECT_TRUE(help.ownerDisabled);
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
 std::vector<std::string> staticTexts(HWND dialog)
 {
     std::vector<std::string> texts;
