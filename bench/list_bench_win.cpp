@@ -1,7 +1,11 @@
-// LoadPatch and ApplyPatch against the real owner-drawn list box, in a hidden window
-// shaped like the program's, timed with the performance counter. Besides the totals it
-// times the list box messages the engine sends, one kind at a time, so that the cost
-// of the control can be told from the cost of the engine.
+// LoadPatch and ApplyPatch against the real owner-drawn list box, in a window shaped
+// like the program's, timed with the performance counter. Besides the totals it times
+// the list box messages a load sends, one kind at a time, so that the cost of the
+// control can be told from the cost of the engine.
+//   velquin_list_bench [records [records-shown]]
+// records (100000) sizes the hidden-window figures that the targets speak of;
+// records-shown (2000) sizes the figures with the window on screen, which cost so
+// much more per item that they are measured smaller and scaled up.
 
 #include <windows.h>
 
@@ -24,13 +28,17 @@ namespace {
 using benchgen::Order;
 
 constexpr std::uint32_t kSourceSize = 16 * 1024 * 1024;
-std::size_t g_records = 100000;  // the figures the targets speak of; fewer to explore
 constexpr double kLoadTarget = 1.5;   // seconds until a 100,000-record patch's count shows
 constexpr double kApplyTarget = 0.5;  // seconds until Patch on 16 MiB reports
+constexpr std::size_t kTargetRecords = 100000;
 constexpr int kRepeats = 3;
 
 constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LBS_SORT | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOSEL |
                              LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER;
+
+constexpr std::size_t kSameRecords[2] = {10000, 40000};
+std::size_t g_records = kTargetRecords;
+std::size_t g_shownRecords = 2000;
 
 double now()
 {
@@ -59,6 +67,12 @@ double median(const std::function<void()>& prepare, const std::function<void()>&
     return times[times.size() / 2];
 }
 
+void require(bool ok, const char* what)
+{
+    if (!ok)
+        throw std::runtime_error(what);
+}
+
 LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_MEASUREITEM) {
@@ -68,7 +82,7 @@ LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-// A parent window answering WM_MEASUREITEM and the list box as the program's dialog has it.
+// A parent window answering WM_MEASUREITEM, and the list box as the program's dialog has it.
 class ListWindow {
 public:
     explicit ListWindow(bool shown)
@@ -80,14 +94,12 @@ public:
             wc.lpszClassName = "VelquinBenchParent";
             return RegisterClassA(&wc);
         }();
-        if (!atom)
-            throw std::runtime_error("cannot register the window class");
+        require(atom != 0, "cannot register the window class");
         m_parent = CreateWindowA("VelquinBenchParent", "Velquin bench", WS_OVERLAPPEDWINDOW, 0, 0, 320, 400, nullptr,
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
         m_list = CreateWindowA("LISTBOX", "", kListStyle, 10, 10, 260, 300, m_parent, reinterpret_cast<HMENU>(1013),
                                GetModuleHandleA(nullptr), nullptr);
-        if (!m_parent || !m_list)
-            throw std::runtime_error("cannot create the list box");
+        require(m_parent && m_list, "cannot create the list box");
         if (shown) {
             ShowWindow(m_parent, SW_SHOWNOACTIVATE);
             UpdateWindow(m_parent);
@@ -101,6 +113,12 @@ public:
 
     HWND hwnd() const { return m_list; }
     void setRedraw(bool on) { SendMessageA(m_list, WM_SETREDRAW, on ? TRUE : FALSE, 0); }
+    // After filling with redraw held off: let the control show its new contents.
+    void redrawAll()
+    {
+        setRedraw(true);
+        InvalidateRect(m_list, nullptr, TRUE);
+    }
     static void pump()
     {
         MSG msg;
@@ -117,18 +135,36 @@ private:
     HWND m_list = nullptr;
 };
 
+struct Patch {
+    std::string path;
+    std::vector<benchgen::Record> records;  // in file order
+};
+
 struct Inputs {
     std::string dir;
     std::string source;
-    std::string ascending, descending, random;
-    std::vector<benchgen::Record> randomRecords;  // in the random patch's file order
+    Patch ascending, descending, random, shown;
+    Patch same[2];  // every record with one label, at two sizes
+    std::vector<std::string> written;
+
+    ~Inputs()
+    {
+        for (const std::string& p : written)
+            DeleteFileA(p.c_str());
+        if (!dir.empty())
+            RemoveDirectoryA(dir.c_str());
+    }
+    std::string path(const char* name)
+    {
+        written.push_back(dir + "\\" + name);
+        return written.back();
+    }
 };
 
 std::string makeFolder()
 {
     char temp[MAX_PATH];
-    if (!GetTempPathA(MAX_PATH, temp))
-        throw std::runtime_error("no temporary folder");
+    require(GetTempPathA(MAX_PATH, temp) != 0, "no temporary folder");
     for (int i = 0; i < 100; ++i) {
         std::string dir = std::string(temp) + "velquin-bench-" + std::to_string(GetCurrentProcessId()) + "-" +
                           std::to_string(i);
@@ -138,69 +174,69 @@ std::string makeFolder()
     throw std::runtime_error("cannot create a scratch folder");
 }
 
-Inputs makeInputs()
+void makeInputs(Inputs& in)
 {
-    Inputs in;
     in.dir = makeFolder();
-    in.source = in.dir + "\\source.bin";
+    in.source = in.path("source.bin");
     benchgen::writeFile(in.source, benchgen::randomBytes(kSourceSize, 1));
     const std::vector<benchgen::Record> records = benchgen::randomRecords(g_records, 1, 160, kSourceSize, 100);
-    auto write = [&](const char* name, Order order) {
-        std::vector<benchgen::Record> arranged = records;
+    auto write = [&](Patch& patch, const char* name, std::vector<benchgen::Record> arranged, Order order) {
         benchgen::arrange(arranged, order, 7);
-        std::string path = in.dir + "\\" + name;
-        benchgen::writeFile(path, benchgen::encodeIps(arranged, 11));
-        if (order == Order::random)
-            in.randomRecords = arranged;
-        return path;
+        patch.path = in.path(name);
+        benchgen::writeFile(patch.path, benchgen::encodeIps(arranged, 11));
+        patch.records = std::move(arranged);
     };
-    in.ascending = write("100k-ascending.ips", Order::ascending);
-    in.descending = write("100k-descending.ips", Order::descending);
-    in.random = write("100k-random.ips", Order::random);
-    return in;
+    write(in.ascending, "ascending.ips", records, Order::ascending);
+    write(in.descending, "descending.ips", records, Order::descending);
+    write(in.random, "random.ips", records, Order::random);
+    write(in.shown, "shown.ips", benchgen::randomRecords(g_shownRecords, 1, 160, kSourceSize, 300), Order::random);
+    write(in.same[0], "same-small.ips", benchgen::sameRecords(kSameRecords[0], 0x1000, 16), Order::ascending);
+    write(in.same[1], "same-large.ips", benchgen::sameRecords(kSameRecords[1], 0x1000, 16), Order::ascending);
+    in.path("out.bin");
+    in.path("floor.bin");
 }
 
-void removeInputs(const Inputs& in)
-{
-    for (const std::string* p : {&in.source, &in.ascending, &in.descending, &in.random})
-        DeleteFileA(p->c_str());
-    DeleteFileA((in.dir + "\\out.bin").c_str());
-    DeleteFileA((in.dir + "\\floor.bin").c_str());
-    RemoveDirectoryA(in.dir.c_str());
-}
-
-void require(bool ok, const char* what)
-{
-    if (!ok)
-        throw std::runtime_error(what);
-}
-
-void loadChecked(CHunkSet& set, CCheckListBox& list, const std::string& patch)
+void loadChecked(CHunkSet& set, CCheckListBox& list, const Patch& patch)
 {
     recordedReports().clear();
-    require(set.LoadPatch(patch, list) && list.GetCount() == static_cast<int>(g_records), "a patch did not load");
+    require(set.LoadPatch(patch.path, list) && list.GetCount() == static_cast<int>(patch.records.size()),
+            "a patch did not load");
 }
 
-struct Row {
-    std::string name;
-    double seconds;
-};
-
-void printRows(const char* title, const std::vector<Row>& rows, double target, const char* targetName)
+std::vector<std::string> labelsOf(const Patch& patch, bool sorted)
 {
-    std::printf("\n%s\n", title);
-    for (const Row& r : rows) {
-        if (target > 0)
-            std::printf("  %-44s %9.1f ms   x%.2f of %s\n", r.name.c_str(), r.seconds * 1e3, r.seconds / target,
-                        targetName);
-        else
-            std::printf("  %-44s %9.1f ms   %7.0f ns/item\n", r.name.c_str(), r.seconds * 1e3,
-                        r.seconds / g_records * 1e9);
-    }
+    std::vector<std::string> labels;
+    labels.reserve(patch.records.size());
+    for (const benchgen::Record& r : patch.records)
+        labels.push_back(CHunkSet::Label(r.offset, r.length));
+    // The control's order and std::sort's agree on these labels: upper-case hex, one shape.
+    if (sorted)
+        std::sort(labels.begin(), labels.end());
+    return labels;
 }
 
-// LoadPatch into a fresh, empty list box, as the first Browse does.
-double timeLoad(const std::string& patch, bool shown, bool redrawOff)
+void heading(const char* text) { std::printf("\n%s\n", text); }
+
+// One figure; against a target when one is given, else per item.
+void row(const std::string& name, double seconds, std::size_t items, double target = 0)
+{
+    std::printf("  %-66s %9.1f ms %8.1f us/item", name.c_str(), seconds * 1e3, seconds / items * 1e6);
+    if (target > 0)
+        std::printf("   x%.2f of %.1f s", seconds / target, target);
+    std::printf("\n");
+}
+
+// The same, scaled to kTargetRecords items.
+void scaledRow(const std::string& name, double seconds, std::size_t items, double target)
+{
+    const double scaled = seconds / items * kTargetRecords;
+    std::printf("  %-66s %9.1f ms %8.1f us/item   %zuk: %7.1f s  x%.2f of %.1f s\n", name.c_str(), seconds * 1e3,
+                seconds / items * 1e6, kTargetRecords / 1000, scaled, scaled / target, target);
+}
+
+// LoadPatch into a fresh, empty list box, as the first Browse does; with the window
+// shown, until the list has painted.
+double timeLoad(const Patch& patch, bool shown, bool redrawOff)
 {
     CHunkSet set;
     std::unique_ptr<ListWindow> window;
@@ -209,77 +245,205 @@ double timeLoad(const std::string& patch, bool shown, bool redrawOff)
                       if (redrawOff)
                           window->setRedraw(false);
                       loadChecked(set, window->list, patch);
-                      if (redrawOff) {
-                          window->setRedraw(true);
-                          InvalidateRect(window->hwnd(), nullptr, TRUE);
-                      }
+                      if (redrawOff)
+                          window->redrawAll();
                       if (shown)
                           UpdateWindow(window->hwnd());
                   });
 }
 
-std::vector<std::string> sortedLabels(const std::vector<benchgen::Record>& records)
-{
-    std::vector<std::string> labels;
-    labels.reserve(records.size());
-    for (const benchgen::Record& r : records)
-        labels.push_back(CHunkSet::Label(r.offset, r.length));
-    return labels;
-}
-
-// The messages LoadPatch sends, one kind at a time, over the same 100,000 labels.
-std::vector<Row> loadBreakdown(const Inputs& in, double loadRandom)
-{
-    std::vector<std::string> fileOrder = sortedLabels(in.randomRecords);
-    std::vector<std::string> sorted = fileOrder;
-    // The control's order and std::sort's agree on these labels: upper-case hex, one shape.
-    std::sort(sorted.begin(), sorted.end());
-
+// The messages a load sends, and what a fill could send instead, over one patch's labels.
+struct Fill {
+    std::vector<std::string> fileOrder, listOrder;
     std::unique_ptr<ListWindow> window;
-    auto fresh = [&] { window.reset(); window.reset(new ListWindow(false)); };
-    auto add = [&](const std::vector<std::string>& labels) {
+    bool shown;
+
+    Fill(const Patch& patch, bool shown) : fileOrder(labelsOf(patch, false)), listOrder(labelsOf(patch, true)), shown(shown) {}
+
+    void fresh()
+    {
+        window.reset();
+        window.reset(new ListWindow(shown));
+    }
+    void add(const std::vector<std::string>& labels)
+    {
         for (const std::string& l : labels)
             SendMessageA(window->hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(l.c_str()));
-    };
-    std::vector<Row> rows;
-    const double addSorted = median(fresh, [&] { add(sorted); });
-    rows.push_back({"LB_ADDSTRING, labels in list order", addSorted});
-    rows.push_back({"LB_ADDSTRING, labels in file order (random)", median(fresh, [&] { add(fileOrder); })});
-    rows.push_back({"LB_INITSTORAGE, then LB_ADDSTRING in list order", median(fresh, [&] {
-                        SendMessageA(window->hwnd(), LB_INITSTORAGE, g_records, g_records * 24);
-                        add(sorted);
-                    })});
+    }
+    void filled()
+    {
+        fresh();
+        add(listOrder);
+    }
+    template <class Body>
+    double time(bool prefill, bool redrawOff, Body body)
+    {
+        return median([&] { prefill ? filled() : fresh(); },
+                      [&] {
+                          if (redrawOff)
+                              window->setRedraw(false);
+                          body();
+                          if (redrawOff)
+                              window->redrawAll();
+                          if (shown)
+                              UpdateWindow(window->hwnd());
+                      });
+    }
+    int count() const { return static_cast<int>(listOrder.size()); }
 
-    auto filled = [&] { fresh(); add(sorted); };
-    const double setData = median(filled, [&] {
-        for (int i = 0; i < static_cast<int>(g_records); ++i)
-            SendMessageA(window->hwnd(), LB_SETITEMDATA, i, i);
-    });
-    rows.push_back({"LB_SETITEMDATA", setData});
-    const double getData = median(filled, [&] {
-        for (int i = 0; i < static_cast<int>(g_records); ++i)
-            SendMessageA(window->hwnd(), LB_GETITEMDATA, i, 0);
-    });
-    rows.push_back({"LB_GETITEMDATA", getData});
-    const double invalidate = median(filled, [&] {
-        for (int i = 0; i < static_cast<int>(g_records); ++i) {
-            RECT rc;
-            if (SendMessageA(window->hwnd(), LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
-                InvalidateRect(window->hwnd(), &rc, FALSE);
-        }
-    });
-    rows.push_back({"LB_GETITEMRECT + InvalidateRect (in SetCheck)", invalidate});
-    const double setCheck = median(filled, [&] {
-        for (int i = 0; i < static_cast<int>(g_records); ++i)
-            window->list.SetCheck(i, 1);
-    });
-    rows.push_back({"CCheckListBox::SetCheck (all four)", setCheck});
-    rows.push_back({"LB_RESETCONTENT of 100,000 items", median(filled, [&] { window->list.ResetContent(); })});
+    double addListOrder(bool redrawOff) { return time(false, redrawOff, [&] { add(listOrder); }); }
+    double addFileOrder() { return time(false, false, [&] { add(fileOrder); }); }
+    // What a fill that knows its order could send: no search for the place.
+    double appendListOrder(bool redrawOff)
+    {
+        return time(false, redrawOff, [&] {
+            for (const std::string& l : listOrder)
+                SendMessageA(window->hwnd(), LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(l.c_str()));
+        });
+    }
+    double addPreallocated()
+    {
+        return time(false, false, [&] {
+            SendMessageA(window->hwnd(), LB_INITSTORAGE, count(), count() * 24);
+            add(listOrder);
+        });
+    }
+    double setItemData()
+    {
+        return time(true, false, [&] {
+            for (int i = 0; i < count(); ++i)
+                SendMessageA(window->hwnd(), LB_SETITEMDATA, i, i);
+        });
+    }
+    double getItemData()
+    {
+        return time(true, false, [&] {
+            for (int i = 0; i < count(); ++i)
+                SendMessageA(window->hwnd(), LB_GETITEMDATA, i, 0);
+        });
+    }
+    double invalidateItems(bool redrawOff)
+    {
+        return time(true, redrawOff, [&] {
+            for (int i = 0; i < count(); ++i) {
+                RECT rc;
+                if (SendMessageA(window->hwnd(), LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
+                    InvalidateRect(window->hwnd(), &rc, FALSE);
+            }
+        });
+    }
+    double setCheck(bool redrawOff)
+    {
+        return time(true, redrawOff, [&] {
+            for (int i = 0; i < count(); ++i)
+                window->list.SetCheck(i, 1);
+        });
+    }
+    double resetContent()
+    {
+        return median([&] { filled(); }, [&] { window->list.ResetContent(); });
+    }
+    // Two messages an item: the label, then its data word with the tick already in it.
+    // A new item is invalidated by the control itself, so nothing else needs repainting.
+    double addWithTickedData(bool redrawOff)
+    {
+        return time(false, redrawOff, [&] {
+            for (int i = 0; i < count(); ++i) {
+                LRESULT at = SendMessageA(window->hwnd(), LB_ADDSTRING, 0,
+                                          reinterpret_cast<LPARAM>(listOrder[i].c_str()));
+                SendMessageA(window->hwnd(), LB_SETITEMDATA, at,
+                             static_cast<LPARAM>(CCheckListBox::Impl::withCheck(static_cast<ULONG_PTR>(i), 1)));
+            }
+        });
+    }
+};
 
-    const double control = addSorted + setData + getData + setCheck;
-    rows.push_back({"sum of the messages one load sends", control});
-    rows.push_back({"rest of LoadPatch (reading, hunks, sorting)", std::max(0.0, loadRandom - control)});
-    return rows;
+// Returns the load of the random-order patch.
+double loadFigures(const Inputs& in)
+{
+    double random = 0;
+    heading("LoadPatch into an empty list box, hidden window, against the 1.5 s target");
+    const struct {
+        const char* name;
+        const Patch* patch;
+    } orders[] = {{"ascending", &in.ascending}, {"descending", &in.descending}, {"random", &in.random}};
+    for (const auto& o : orders) {
+        const double t = timeLoad(*o.patch, false, false);
+        if (o.patch == &in.random)
+            random = t;
+        row(std::string("file order ") + o.name, t, g_records, kLoadTarget);
+    }
+    for (const auto& o : orders)
+        row(std::string("file order ") + o.name + ", redraw held off", timeLoad(*o.patch, false, true), g_records,
+            kLoadTarget);
+    {
+        ListWindow window(false);
+        CHunkSet set;
+        loadChecked(set, window.list, in.random);
+        row("random, over the same patch already loaded",
+            median(nullptr, [&] { loadChecked(set, window.list, in.random); }), g_records, kLoadTarget);
+    }
+    return random;
+}
+
+void hiddenBreakdown(const Inputs& in, double load)
+{
+    heading("Where a load's time goes: the messages it sends, alone, hidden window");
+    Fill fill(in.random, false);
+    const std::size_t n = g_records;
+    const double add = fill.addListOrder(false);
+    row("LB_ADDSTRING in list order (as LoadPatch adds)", add, n);
+    row("LB_ADDSTRING in list order, redraw held off", fill.addListOrder(true), n);
+    row("LB_ADDSTRING in file order (random)", fill.addFileOrder(), n);
+    row("LB_INITSTORAGE, then LB_ADDSTRING in list order", fill.addPreallocated(), n);
+    row("LB_INSERTSTRING at the end, list order (no search)", fill.appendListOrder(false), n);
+    row("LB_INSERTSTRING at the end, list order, redraw held off", fill.appendListOrder(true), n);
+    const double setData = fill.setItemData();
+    row("LB_SETITEMDATA", setData, n);
+    row("LB_GETITEMDATA", fill.getItemData(), n);
+    row("LB_GETITEMRECT + InvalidateRect of every row", fill.invalidateItems(false), n);
+    const double setCheck = fill.setCheck(false);
+    row("SetCheck (GETITEMDATA, SETITEMDATA, GETITEMRECT, in-view Invalidate)", setCheck, n);
+    row("SetCheck, redraw held off", fill.setCheck(true), n);
+    row("LB_RESETCONTENT", fill.resetContent(), n);
+    row("sum: what one load sends (ADDSTRING + SETITEMDATA + SetCheck)", add + setData + setCheck, n);
+    row("LoadPatch (random) less that sum: reading, hunks, sorting", std::max(0.0, load - (add + setData + setCheck)),
+        n);
+    row("LB_ADDSTRING + LB_SETITEMDATA with the tick in it", fill.addWithTickedData(false), n);
+    row("  same, redraw held off", fill.addWithTickedData(true), n);
+}
+
+void shownFigures(const Inputs& in)
+{
+    char title[160];
+    std::snprintf(title, sizeof title,
+                  "The window on screen, as in the program: %zu records, scaled to %zuk (the per-item cost is flat)",
+                  g_shownRecords, kTargetRecords / 1000);
+    heading(title);
+    const std::size_t n = g_shownRecords;
+    scaledRow("LoadPatch", timeLoad(in.shown, true, false), n, kLoadTarget);
+    scaledRow("LoadPatch, redraw held off", timeLoad(in.shown, true, true), n, kLoadTarget);
+    Fill fill(in.shown, true);
+    scaledRow("LB_ADDSTRING in list order", fill.addListOrder(false), n, kLoadTarget);
+    scaledRow("LB_ADDSTRING in list order, redraw held off", fill.addListOrder(true), n, kLoadTarget);
+    scaledRow("SetCheck", fill.setCheck(false), n, kLoadTarget);
+    scaledRow("SetCheck, redraw held off", fill.setCheck(true), n, kLoadTarget);
+    scaledRow("LB_GETITEMRECT + InvalidateRect, redraw held off", fill.invalidateItems(true), n, kLoadTarget);
+    scaledRow("LB_ADDSTRING + LB_SETITEMDATA with the tick in it", fill.addWithTickedData(false), n, kLoadTarget);
+    scaledRow("  same, redraw held off", fill.addWithTickedData(true), n, kLoadTarget);
+}
+
+void sameLabelFigures(const Inputs& in)
+{
+    heading("Every record with the same label, hidden window, redraw held off (as the program loads)");
+    for (const Patch& patch : in.same) {
+        const std::size_t n = patch.records.size();
+        row(std::to_string(n / 1000) + "k records: LoadPatch", timeLoad(patch, false, true), n);
+        Fill fill(patch, false);
+        row(std::to_string(n / 1000) + "k records: LB_ADDSTRING alone", fill.addListOrder(true), n);
+        row(std::to_string(n / 1000) + "k records: LB_INSERTSTRING at the end instead", fill.appendListOrder(true), n);
+    }
 }
 
 // Reading the source and writing the output with one ReadFile and one WriteFile each.
@@ -290,42 +454,44 @@ double applyFloor(const Inputs& in)
     return median(nullptr, [&] {
         HANDLE h = CreateFileA(in.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         DWORD got = 0;
-        require(h != INVALID_HANDLE_VALUE && ReadFile(h, image.data(), kSourceSize, &got, nullptr) &&
-                    got == kSourceSize,
-                "cannot read the source");
-        CloseHandle(h);
+        const bool read = h != INVALID_HANDLE_VALUE && ReadFile(h, image.data(), kSourceSize, &got, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        require(read && got == kSourceSize, "cannot read the source");
         h = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD put = 0;
-        require(h != INVALID_HANDLE_VALUE && WriteFile(h, image.data(), kSourceSize, &put, nullptr) &&
-                    put == kSourceSize,
-                "cannot write the floor file");
-        CloseHandle(h);
+        const bool written = h != INVALID_HANDLE_VALUE && WriteFile(h, image.data(), kSourceSize, &put, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        require(written && put == kSourceSize, "cannot write the floor file");
     });
 }
 
-std::vector<Row> applyRows(const Inputs& in)
+void applyFigures(const Inputs& in)
 {
+    heading("Patch on a 16 MiB source, every hunk ticked, against the 0.5 s target");
     ListWindow window(false);
     CHunkSet set;
     loadChecked(set, window.list, in.random);
     const std::string out = in.dir + "\\out.bin";
-    std::vector<Row> rows;
-    rows.push_back({"ApplyPatch, 16 MiB, 100,000 hunks ticked", median(nullptr, [&] {
-                        recordedReports().clear();
-                        set.ApplyPatch(in.source, out, window.list);
-                        require(recordedReports().size() == 1 &&
-                                    recordedReports()[0].text == "Patching completed successfully.",
-                                "the patch was not applied");
-                    })});
-    rows.push_back({"  of which the list walk (count, check, data)", median(nullptr, [&] {
-                        unsigned sum = 0;
-                        for (int i = 0; i < window.list.GetCount(); ++i)
-                            if (window.list.GetCheck(i) == 1)
-                                sum += window.list.GetItemData(i);
-                        require(sum != 0, "nothing ticked");
-                    })});
-    rows.push_back({"  I/O floor: read the source, write 16 MiB", applyFloor(in)});
-    return rows;
+    const double apply = median(nullptr, [&] {
+        recordedReports().clear();
+        set.ApplyPatch(in.source, out, window.list);
+        require(recordedReports().size() == 1 && recordedReports()[0].text == "Patching completed successfully.",
+                "the patch was not applied");
+    });
+    row("ApplyPatch", apply, g_records, kApplyTarget);
+    row("  the list walk alone (count, check, data per item)", median(nullptr, [&] {
+            unsigned sum = 0;
+            for (int i = 0; i < window.list.GetCount(); ++i)
+                if (window.list.GetCheck(i) == 1)
+                    sum += window.list.GetItemData(i);
+            require(sum != 0, "nothing ticked");
+        }),
+        g_records, kApplyTarget);
+    const double floor = applyFloor(in);
+    row("  I/O floor: one ReadFile of the source, one WriteFile", floor, g_records, kApplyTarget);
+    std::printf("  ApplyPatch / I/O floor: x%.2f\n", apply / floor);
 }
 
 }  // namespace
@@ -335,44 +501,26 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc > 1)
         g_records = std::strtoul(argv[1], nullptr, 10);
-    Inputs in;
+    if (argc > 2)
+        g_shownRecords = std::strtoul(argv[2], nullptr, 10);
+    if (g_records == 0 || g_shownRecords == 0) {
+        std::fprintf(stderr, "usage: velquin_list_bench [records [records-shown]]\n");
+        return 2;
+    }
     try {
+        Inputs in;
         const double started = now();
-        in = makeInputs();
-        std::printf("inputs generated in %.1f s; each figure is the median of %d runs\n", now() - started, kRepeats);
-
-        std::vector<Row> load;
-        const struct {
-            const char* name;
-            const std::string* patch;
-        } orders[] = {{"ascending", &in.ascending}, {"descending", &in.descending}, {"random", &in.random}};
-        double loadRandom = 0;
-        for (const auto& o : orders) {
-            const double t = timeLoad(*o.patch, false, false);
-            if (o.patch == &in.random)
-                loadRandom = t;
-            load.push_back({std::string("LoadPatch 100k, ") + o.name + " file order", t});
-        }
-        for (const auto& o : orders)
-            load.push_back({std::string("  same, redraw held off, ") + o.name, timeLoad(*o.patch, false, true)});
-        load.push_back({"  same, window shown, random", timeLoad(in.random, true, false)});
-        load.push_back({"  same, window shown, redraw held off, random", timeLoad(in.random, true, true)});
-        {
-            ListWindow window(false);
-            CHunkSet set;
-            loadChecked(set, window.list, in.random);
-            load.push_back({"  reload over a loaded 100k patch, random",
-                            median(nullptr, [&] { loadChecked(set, window.list, in.random); })});
-        }
-        printRows("Load into the real list box (hidden window), against the 1.5 s target", load, kLoadTarget,
-                  "1.5 s");
-        printRows("Where a load's time goes (100,000 items, hidden window)", loadBreakdown(in, loadRandom), 0, "");
-        printRows("Patch on a 16 MiB source, against the 0.5 s target", applyRows(in), kApplyTarget, "0.5 s");
+        makeInputs(in);
+        std::printf("%zu records of 1-160 bytes over a 16 MiB source, generated in %.1f s; "
+                    "each figure is the median of %d runs\n",
+                    g_records, now() - started, kRepeats);
+        hiddenBreakdown(in, loadFigures(in));
+        shownFigures(in);
+        sameLabelFigures(in);
+        applyFigures(in);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench failed: %s\n", e.what());
-        removeInputs(in);
         return 1;
     }
-    removeInputs(in);
     return 0;
 }
