@@ -17,6 +17,9 @@ public:
     void ResetContent();
     // Inserts at the label's sorted place and returns that position, or -1 on failure.
     int AddString(const char* label);
+    // Puts the label last without searching for its place, for a caller that adds
+    // labels already in the list's order; returns the position, or -1 on failure.
+    int AppendString(const char* label);
     // -1 on failure.
     int SetItemData(int index, std::uint32_t data);
     std::uint32_t GetItemData(int index) const;

@@ -1,7 +1,6 @@
 #include "patch/hunkset.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -31,10 +30,27 @@ bool readField(CFile& file, unsigned char* out, std::size_t n) { return file.Rea
 
 constexpr std::size_t kLabelSize = 32;
 
+// " 0x%06X - 0x%06X", written out by hand: this runs once per hunk of every load.
 const char* formatLabel(char (&text)[kLabelSize], std::uint32_t offset, std::uint32_t length)
 {
-    std::snprintf(text, sizeof text, " 0x%06X - 0x%06X", static_cast<unsigned>(offset),
-                  static_cast<unsigned>(offset + length - 1));
+    static const char digits[] = "0123456789ABCDEF";
+    char* p = text;
+    auto hex = [&p](std::uint32_t value) {
+        int n = 6;
+        while (n < 8 && (value >> (4 * n)) != 0)
+            ++n;
+        *p++ = '0';
+        *p++ = 'x';
+        for (int i = n - 1; i >= 0; --i)
+            *p++ = digits[(value >> (4 * i)) & 0xF];
+    };
+    *p++ = ' ';
+    hex(offset);
+    *p++ = ' ';
+    *p++ = '-';
+    *p++ = ' ';
+    hex(offset + length - 1);
+    *p = '\0';
     return text;
 }
 
@@ -163,23 +179,24 @@ bool CHunkSet::ReadRecords(CFile& file)
 
 bool CHunkSet::FillList(CCheckListBox& list) const
 {
-    // Adding the labels in the order the list will hold them makes every insertion
-    // land at the end, so filling stays linear whatever the record order in the file.
-    // The list puts an equal label before those already there, so equal labels go in
-    // last record first: they end up in file order and the later record wins.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> order(m_hunks.GetSize());
+    // The labels are sorted here, as the list would sort them, and appended in that
+    // order: a sorted insertion per item would move items around and cost time that
+    // grows with the list. Equal labels stay in file order, so the later record wins.
+    struct Entry {
+        std::uint64_t key;
+        std::uint32_t index, offset, length;
+    };
+    std::vector<Entry> order(m_hunks.GetSize());
     for (std::size_t i = 0; i < order.size(); ++i) {
         const CHunk& hunk = GetHunk(i);
-        order[i] = {labelKey(hunk.Offset(), hunk.Length()), static_cast<std::uint32_t>(i)};
+        order[i] = {labelKey(hunk.Offset(), hunk.Length()), static_cast<std::uint32_t>(i), hunk.Offset(),
+                    hunk.Length()};
     }
-    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second > b.second;
-    });
+    std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
     char label[kLabelSize];
-    for (const auto& entry : order) {
-        const CHunk& hunk = GetHunk(entry.second);
-        const int position = list.AddString(formatLabel(label, hunk.Offset(), hunk.Length()));
-        if (position < 0 || list.SetItemData(position, entry.second) < 0)
+    for (const Entry& entry : order) {
+        const int position = list.AppendString(formatLabel(label, entry.offset, entry.length));
+        if (position < 0 || list.SetItemData(position, entry.index) < 0)
             return false;
         list.SetCheck(position, 1);
     }

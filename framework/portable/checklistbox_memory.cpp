@@ -2,7 +2,6 @@
 // list box control.
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,13 +10,18 @@
 
 namespace {
 
+unsigned char folded(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
 // The control compares labels without regard to letter case.
 bool labelLess(const std::string& a, const std::string& b)
 {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        const unsigned char ca = folded(a[i]), cb = folded(b[i]);
         if (ca != cb)
             return ca < cb;
     }
@@ -52,6 +56,14 @@ int CCheckListBox::AddString(const char* label)
                                [](const Impl::Item& a, const Impl::Item& b) { return labelLess(a.label, b.label); });
     at = items.insert(at, std::move(item));
     return static_cast<int>(at - items.begin());
+}
+
+int CCheckListBox::AppendString(const char* label)
+{
+    Impl::Item item;
+    item.label = label;
+    m_impl->items.push_back(std::move(item));
+    return static_cast<int>(m_impl->items.size() - 1);
 }
 
 int CCheckListBox::SetItemData(int index, std::uint32_t data)

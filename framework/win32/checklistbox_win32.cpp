@@ -21,6 +21,13 @@ int CCheckListBox::AddString(const char* label)
     return r < 0 ? -1 : static_cast<int>(r);
 }
 
+int CCheckListBox::AppendString(const char* label)
+{
+    // A sorted list box inserts at the given place without sorting.
+    LRESULT r = SendMessageA(m_impl->hwnd, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(label));
+    return r < 0 ? -1 : static_cast<int>(r);
+}
+
 int CCheckListBox::SetItemData(int index, std::uint32_t data)
 {
     ULONG_PTR old = m_impl->raw(index);

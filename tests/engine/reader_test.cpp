@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 #include <random>
 #include <set>
@@ -118,6 +119,38 @@ TEST_F(Reader, ManyRecordsInRandomOrderKeepEveryIndexOnceAndSorted)
         seen.insert(data[i]);
     }
     EXPECT_EQ(seen.size(), set.GetCount());
+}
+
+// The reader places items itself; the order must be the one the list's own sorted
+// insertion gives.
+TEST_F(Reader, ListOrderMatchesTheListsOwnSorting)
+{
+    std::mt19937 rng(99);
+    Ips ips;
+    TestList sorted;
+    for (int i = 0; i < 2000; ++i) {
+        // Offsets near the top make second numbers of six, seven and eight digits.
+        std::uint32_t offset = i % 4 == 0 ? 0xFFFF00 + rng() % 0x100 : rng() % 0x1000000;
+        if (offset == 0x454F46)
+            offset = 0;
+        const std::uint16_t length = static_cast<std::uint16_t>(i % 5 == 0 ? rng() % 3 : rng() % 65536);
+        ips.run(offset, length, 1);
+        sorted->AddString(CHunkSet::Label(offset, length).c_str());
+    }
+    ASSERT_TRUE(load(ips.eof()));
+    EXPECT_EQ(list.labels(), sorted.labels());
+}
+
+TEST(Label, MatchesThePrintfForm)
+{
+    std::mt19937 rng(5);
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint32_t offset = i < 3 ? 0xFFFFFF * i / 2 : rng() % 0x1000000;
+        const std::uint32_t length = i % 7 == 0 ? 0 : rng() % 65536;
+        char expected[32];
+        std::snprintf(expected, sizeof expected, " 0x%06X - 0x%06X", offset, offset + length - 1);
+        ASSERT_EQ(CHunkSet::Label(offset, length), expected);
+    }
 }
 
 TEST_F(Reader, IdenticalRecordsGiveItemsWithTheSameLabelInFileOrder)
