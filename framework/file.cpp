@@ -24,7 +24,6 @@ bool CFile::Open(const char* path, Mode mode, CFileException* error)
     }
     m_handle = h;
     m_path = path;
-    m_mode = mode;
     m_created = created;
     m_bufPos = m_bufEnd = 0;
     if (!m_buffer)

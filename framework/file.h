@@ -53,7 +53,6 @@ public:
 private:
     std::intptr_t m_handle;
     std::string m_path;
-    Mode m_mode = modeRead;
     bool m_created = false;
     std::unique_ptr<unsigned char[]> m_buffer;
     std::size_t m_bufPos = 0;  // next unread byte (reading) in m_buffer

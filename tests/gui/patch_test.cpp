@@ -30,6 +30,16 @@ struct Files {
     }
 };
 
+// Source, patch and destination through their Browse dialogs, as a user picks them.
+void chooseFiles(App& app, const Files& f, const PatchFile& p)
+{
+    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
+    app.chooseFile(IDC_BROWSE_DEST, f.destination);
+    EXPECT_EQ(app.text(IDC_SOURCE_PATH), f.source);
+    EXPECT_EQ(app.text(IDC_DEST_PATH), f.destination);
+}
+
 void expectPatched(App& app, const Files& f, const PatchFile& p, const std::vector<int>& ticks, Report report)
 {
     EXPECT_REPORT(app, report, kSuccess, IconKind::exclamation);
@@ -54,11 +64,7 @@ TEST(Patch, WritesTickedHunksInListOrder)
     const Files f(randomBytes(0x1000, 1), p);
 
     App app;
-    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
-    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
-    app.chooseFile(IDC_BROWSE_DEST, f.destination);
-    EXPECT_EQ(app.text(IDC_SOURCE_PATH), f.source);
-    EXPECT_EQ(app.text(IDC_DEST_PATH), f.destination);
+    ASSERT_NO_FATAL_FAILURE(chooseFiles(app, f, p));
     EXPECT_FALSE(fileExists(f.destination)) << "choosing the destination writes nothing";
 
     // Untick the hunk that loses its overlap and the one past the end.
@@ -186,11 +192,7 @@ TEST(Patch, EmptySourceAndAccentedPaths)
     writeFile(f.patch, f.patchBytes);
 
     App app;
-    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
-    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
-    app.chooseFile(IDC_BROWSE_DEST, f.destination);
-    EXPECT_EQ(app.text(IDC_SOURCE_PATH), f.source);
-    EXPECT_EQ(app.text(IDC_DEST_PATH), f.destination);
+    ASSERT_NO_FATAL_FAILURE(chooseFiles(app, f, p));
     // An empty source grows to hold the hunk; with nothing ticked the output is empty.
     expectPatched(app, f, p, {1, 1}, app.patch());
     EXPECT_EQ(readFile(f.destination).size(), 0x15u);
