@@ -3,6 +3,7 @@
 // the list box messages a load sends, one kind at a time, so that the cost of the
 // control can be told from the cost of the engine.
 //   velquin_list_bench [records [records-shown]]
+//   velquin_list_bench --large   (only the loads of 200k to 2M records)
 // records (100000) sizes the hidden-window figures that the targets speak of;
 // records-shown (2000) sizes the figures with the window on screen, which cost so
 // much more per item that they are measured smaller and scaled up.
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -73,6 +75,16 @@ void require(bool ok, const char* what)
         throw std::runtime_error(what);
 }
 
+WNDPROC g_listBoxProc = nullptr;  // the list box class's own procedure
+
+// Answers LB_INITSTORAGE as if it had reserved, to time fills without it.
+LRESULT CALLBACK withoutInitStorage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == LB_INITSTORAGE)
+        return static_cast<LRESULT>(wp);
+    return CallWindowProcA(g_listBoxProc, hwnd, msg, wp, lp);
+}
+
 LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_MEASUREITEM) {
@@ -112,6 +124,11 @@ public:
     ListWindow& operator=(const ListWindow&) = delete;
 
     HWND hwnd() const { return m_list; }
+    void ignoreInitStorage()
+    {
+        g_listBoxProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&withoutInitStorage)));
+    }
     void setRedraw(bool on) { SendMessageA(m_list, WM_SETREDRAW, on ? TRUE : FALSE, 0); }
     // After filling with redraw held off: let the control show its new contents.
     void redrawAll()
@@ -446,6 +463,40 @@ void sameLabelFigures(const Inputs& in)
     }
 }
 
+// Loads of growing size as the program loads them (redraw held off), once each: the
+// per-record cost shows whether the fill stays linear, with and without the list
+// reserving its room first.
+void largeFigures(Inputs& in)
+{
+    heading("Large patches, hidden window, redraw held off, one run each; per-record cost against the smallest");
+    static const std::size_t sizes[] = {200000, 400000, 800000, 2000000};
+    double base[2] = {0, 0};
+    for (std::size_t n : sizes) {
+        Patch patch;
+        patch.path = in.path(("large-" + std::to_string(n / 1000) + "k.ips").c_str());
+        patch.records = benchgen::randomRecords(n, 1, 4, kSourceSize, 500 + n);
+        benchgen::writeFile(patch.path, benchgen::encodeIps(patch.records, 13));
+        for (int reserve = 1; reserve >= 0; --reserve) {
+            CHunkSet set;
+            ListWindow window(false);
+            if (!reserve)
+                window.ignoreInitStorage();
+            const double start = now();
+            window.setRedraw(false);
+            loadChecked(set, window.list, patch);
+            window.redrawAll();
+            const double t = now() - start;
+            const double perRecord = t / n;
+            if (base[reserve] == 0)
+                base[reserve] = perRecord;
+            std::printf("  %5zuk records, %-28s %9.1f ms %8.2f us/record   x%.2f\n", n / 1000,
+                        reserve ? "with LB_INITSTORAGE" : "without LB_INITSTORAGE", t * 1e3, perRecord * 1e6,
+                        perRecord / base[reserve]);
+        }
+        DeleteFileA(patch.path.c_str());
+    }
+}
+
 // Reading the source and writing the output with one ReadFile and one WriteFile each.
 double applyFloor(const Inputs& in)
 {
@@ -499,6 +550,17 @@ void applyFigures(const Inputs& in)
 int main(int argc, char** argv)
 {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc == 2 && std::strcmp(argv[1], "--large") == 0) {
+        try {
+            Inputs in;
+            in.dir = makeFolder();
+            largeFigures(in);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "bench failed: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     if (argc > 1)
         g_records = std::strtoul(argv[1], nullptr, 10);
     if (argc > 2)
@@ -518,6 +580,7 @@ int main(int argc, char** argv)
         shownFigures(in);
         sameLabelFigures(in);
         applyFigures(in);
+        largeFigures(in);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench failed: %s\n", e.what());
         return 1;

@@ -3,6 +3,7 @@
 // item data and a check state. Positions are 0-based from the top; insertion can move
 // items, so callers find an item again through its item data.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +16,9 @@ public:
     CCheckListBox& operator=(const CCheckListBox&) = delete;
 
     void ResetContent();
+    // Reserves room for items more items whose labels take about bytes in all, so
+    // that a long fill does not grow the list a little at a time.
+    void InitStorage(int items, std::size_t bytes);
     // Inserts at the label's sorted place and returns that position, or -1 on failure.
     int AddString(const char* label);
     // Puts the label last without searching for its place, for a caller that adds

@@ -29,6 +29,7 @@ std::uint32_t bigEndian(const unsigned char* p, int n)
 bool readField(CFile& file, unsigned char* out, std::size_t n) { return file.Read(out, n) == n; }
 
 constexpr std::size_t kLabelSize = 32;
+constexpr std::size_t kTypicalLabelBytes = 21;  // " 0x000000 - 0x000000" and its end
 
 // " 0x%06X - 0x%06X", written out by hand: this runs once per hunk of every load.
 const char* formatLabel(char (&text)[kLabelSize], std::uint32_t offset, std::uint32_t length)
@@ -193,6 +194,7 @@ bool CHunkSet::FillList(CCheckListBox& list) const
                     hunk.Length()};
     }
     std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    list.InitStorage(static_cast<int>(order.size()), order.size() * kTypicalLabelBytes);
     char label[kLabelSize];
     for (const Entry& entry : order) {
         const int position = list.AppendString(formatLabel(label, entry.offset, entry.length));

@@ -5,6 +5,7 @@
 #include "app/resource.h"
 #include "framework/win32/checklistbox_window.h"
 #include "framework/win32/filedialog.h"
+#include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
 #include "ui/aboutdlg.h"
 
@@ -107,6 +108,7 @@ void CPatcherDlg::OnBrowsePatch()
         // Repainting after every one of many thousand insertions would take longer
         // than reading the patch.
         CheckListRedrawOff quiet(m_hunkList);
+        CWaitCursor wait;
         if (!m_hunkSet.LoadPatch(m_patchPath, m_hunkList))
             m_patchPath.clear();
     }
@@ -116,7 +118,11 @@ void CPatcherDlg::OnBrowsePatch()
     UpdateData(false);
 }
 
-void CPatcherDlg::OnPatch() { m_hunkSet.ApplyPatch(m_sourcePath, m_destPath, m_hunkList); }
+void CPatcherDlg::OnPatch()
+{
+    CWaitCursor wait;
+    m_hunkSet.ApplyPatch(m_sourcePath, m_destPath, m_hunkList);
+}
 
 void CPatcherDlg::OnSelectAll()
 {

@@ -46,6 +46,12 @@ CCheckListBox::~CCheckListBox() = default;
 
 void CCheckListBox::ResetContent() { m_impl->items.clear(); }
 
+void CCheckListBox::InitStorage(int items, std::size_t)
+{
+    if (items > 0)
+        m_impl->items.reserve(m_impl->items.size() + static_cast<std::size_t>(items));
+}
+
 int CCheckListBox::AddString(const char* label)
 {
     auto& items = m_impl->items;

@@ -15,6 +15,12 @@ void CCheckListBox::Impl::invalidateCheckBox(int index) const
 
 void CCheckListBox::ResetContent() { SendMessageA(m_impl->hwnd, LB_RESETCONTENT, 0, 0); }
 
+void CCheckListBox::InitStorage(int items, std::size_t bytes)
+{
+    // Only a hint: when the control cannot reserve, the insertions report the shortage.
+    SendMessageA(m_impl->hwnd, LB_INITSTORAGE, static_cast<WPARAM>(items), static_cast<LPARAM>(bytes));
+}
+
 int CCheckListBox::AddString(const char* label)
 {
     LRESULT r = SendMessageA(m_impl->hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));

@@ -1,6 +1,7 @@
 #include "framework/win32/report_win32.h"
 
 #include "framework/report.h"
+#include "framework/win32/waitcursor.h"
 
 namespace {
 
@@ -11,16 +12,23 @@ std::string computeTitle()
     char text[256];
     if (LoadStringA(GetModuleHandleA(nullptr), 0xE000, text, sizeof text) > 0)
         return text;
-    char path[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string name(path, n < sizeof path ? n : 0);
-    std::size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
+    // Taken apart in UTF-16: in a double-byte code page the second byte of a character
+    // can look like a backslash.
+    wchar_t path[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring name(path, n < MAX_PATH * 2 ? n : 0);
+    const std::size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
         name.erase(0, slash + 1);
-    std::size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot != 0)
+    const std::size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos && dot != 0)
         name.erase(dot);
-    return name;
+    const int size = WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string title(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &title[0], size, nullptr, nullptr);
+    return title;
 }
 
 }  // namespace
@@ -41,13 +49,21 @@ const std::string& applicationTitle()
     return title;
 }
 
+void showReport(const char* text, UINT icon) noexcept
+{
+    // The user has to answer the box, so it comes with the arrow even in the middle of
+    // a command that shows the hourglass.
+    if (CWaitCursor::Waiting())
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    MessageBoxA(reportOwner(), text, applicationTitle().c_str(), MB_OK | icon);
+    CWaitCursor::Restore();
+}
+
 void report(const char* text, ReportIcon icon)
 {
-    UINT type = MB_OK;
     switch (icon) {
-    case ReportIcon::question: type |= MB_ICONQUESTION; break;
-    case ReportIcon::stop: type |= MB_ICONSTOP; break;
-    case ReportIcon::none: type |= MB_ICONEXCLAMATION; break;
+    case ReportIcon::question: showReport(text, MB_ICONQUESTION); break;
+    case ReportIcon::stop: showReport(text, MB_ICONSTOP); break;
+    case ReportIcon::none: showReport(text, MB_ICONEXCLAMATION); break;
     }
-    MessageBoxA(reportOwner(), text, applicationTitle().c_str(), type);
 }

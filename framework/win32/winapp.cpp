@@ -60,11 +60,6 @@ LRESULT CALLBACK messageFilter(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(MessageFilterHook::current(), code, wParam, lParam);
 }
 
-void showError(const char* text, UINT type) noexcept
-{
-    MessageBoxA(reportOwner(), text, applicationTitle().c_str(), MB_OK | type);
-}
-
 // The report for an error that escaped a message handler. A memory error gets a fixed
 // text: building one could need the memory that just ran out.
 void reportError(std::exception_ptr error) noexcept
@@ -72,9 +67,9 @@ void reportError(std::exception_ptr error) noexcept
     try {
         std::rethrow_exception(error);
     } catch (const CMemoryException&) {
-        showError("Out of memory.", MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+        showReport("Out of memory.", MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const std::bad_alloc&) {
-        showError("Out of memory.", MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+        showReport("Out of memory.", MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
     } catch (const CException& exception) {
         std::string text;
         bool own = false;
@@ -83,9 +78,9 @@ void reportError(std::exception_ptr error) noexcept
         } catch (...) {
             own = false;
         }
-        showError(own ? text.c_str() : kInternalError, MB_ICONSTOP);
+        showReport(own ? text.c_str() : kInternalError, MB_ICONSTOP);
     } catch (...) {
-        showError(kInternalError, MB_ICONSTOP);
+        showReport(kInternalError, MB_ICONSTOP);
     }
 }
 

@@ -233,6 +233,35 @@ std::string windowText(HWND window)
     return text;
 }
 
+std::wstring wideText(HWND window)
+{
+    if (!window)
+        throw DriverError("no such window");
+    wchar_t text[1024] = {};
+    sendWide(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring widen(const std::string& utf8)
+{
+    std::wstring out(utf8.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                      &out[0], static_cast<int>(out.size()));
+    if (n <= 0 && !utf8.empty())
+        throw DriverError("not UTF-8: " + utf8);
+    out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return out;
+}
+
+std::string narrow(const std::wstring& utf16)
+{
+    std::string out(utf16.size() * 3, '\0');
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), &out[0],
+                                      static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    return out;
+}
+
 std::string className(HWND window)
 {
     char name[256] = {};
@@ -409,6 +438,21 @@ void pressKey(WORD vk, bool alt, bool shift)
         events.push_back(key(VK_SHIFT, true));
     if (alt)
         events.push_back(key(VK_MENU, true));
+    sendInputs(events);
+}
+
+void typeText(const std::wstring& text)
+{
+    std::vector<INPUT> events;
+    for (wchar_t c : text) {
+        for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+            INPUT in{};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wScan = c;
+            in.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            events.push_back(in);
+        }
+    }
     sendInputs(events);
 }
 
@@ -770,12 +814,22 @@ std::string boxText(HWND box)
 
 }  // namespace
 
-void App::confirmFileDialog(HWND dialog, const std::string& path, bool expectReplaceQuestion)
+void App::confirmFileDialog(HWND dialog, const std::string& path, bool expectReplaceQuestion, bool typed)
 {
     HWND edit = fileNameEdit(dialog);
-    send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    if (windowText(edit) != path)
-        throw DriverError("the file name box does not take the path");
+    if (typed) {
+        send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+        bringToFront(dialog);
+        if (!waitUntil([&] { return focus() == edit; }))
+            throw DriverError("the file name box does not have the focus");
+        typeText(widen(path));
+        if (!waitUntil([&] { return wideText(edit) == widen(path); }))
+            throw DriverError("the file name box shows \"" + narrow(wideText(edit)) + "\" after typing " + path);
+    } else {
+        send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        if (windowText(edit) != path)
+            throw DriverError("the file name box does not take the path");
+    }
     clickButton(GetDlgItem(dialog, IDOK));
 
     bool asked = false;
@@ -803,13 +857,25 @@ void App::confirmFileDialog(HWND dialog, const std::string& path, bool expectRep
         throw DriverError("the save dialog did not ask before replacing " + path);
 }
 
-void App::chooseFile(int browseButton, const std::string& path)
+void App::startFile(int browseButton, const std::string& path)
 {
     trace("choose " + path);
     HWND dialog = openFileDialog(browseButton);
     trace("dialog up");
     confirmFileDialog(dialog, path, false);
     trace("dialog closed");
+}
+
+void App::chooseFile(int browseButton, const std::string& path)
+{
+    startFile(browseButton, path);
+    settle();
+}
+
+void App::typeFile(int browseButton, const std::string& path, bool replace)
+{
+    trace("type " + path);
+    confirmFileDialog(openFileDialog(browseButton), path, replace, true);
     settle();
 }
 

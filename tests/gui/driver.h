@@ -82,6 +82,11 @@ private:
 LRESULT send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 LRESULT sendWide(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 std::string windowText(HWND window);
+// The text as the window holds it, in UTF-16, untouched by any code page.
+std::wstring wideText(HWND window);
+// UTF-8, as the driver's own strings are, to UTF-16 and back.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& utf16);
 std::string className(HWND window);
 // Visible top-level windows of process pid with that class and caption (nullptr: any).
 std::vector<HWND> topWindows(DWORD pid, const char* windowClass, const char* caption);
@@ -114,6 +119,8 @@ bool waitUntil(Pred pred, DWORD timeoutMs = 3000)
 void clickAt(HWND window, POINT client, int clicks = 1);
 void clickScreen(HWND window, POINT screen, int clicks = 1);
 void pressKey(WORD vk, bool alt = false, bool shift = false);
+// Types text into whatever has the keyboard focus, one Unicode character a key.
+void typeText(const std::wstring& text);
 void bringToFront(HWND window);
 
 // ---- the screen ------------------------------------------------------------------------
@@ -159,7 +166,7 @@ enum : int {
 constexpr const char* kMainCaption = "Velquin 1.0";
 constexpr const char* kAboutCaption = "About Velquin";
 // The name a copy of the program gets to show that reports follow the file name.
-constexpr const char* kRenamedExe = "Quin.Tool.exe";
+constexpr const char* kRenamedExe = "Quin.Tool ゲーム.exe";
 
 struct Report {
     std::string caption;
@@ -194,8 +201,14 @@ public:
     // The title every report carries: the executable's name without its extension.
     std::string reportCaption;
 
-    // Browse dialogs, filled in by typing a full path and pressing OK.
+    // Browse dialogs, filled in with a full path and confirmed with OK.
     void chooseFile(int browseButton, const std::string& path);
+    // The same, the path typed key by key as Unicode characters; replace answers the
+    // save dialog's question about an existing file with Yes.
+    void typeFile(int browseButton, const std::string& path, bool replace = false);
+    // Confirms path in the dialog and returns as soon as the dialog has gone, without
+    // waiting for the command to end.
+    void startFile(int browseButton, const std::string& path);
     // Opens the dialog of browseButton, types path without confirming, and cancels.
     void cancelFile(int browseButton, const std::string& path);
     // The open or save dialog that a Browse command shows.
@@ -234,7 +247,7 @@ private:
     void end();    // ends the program if it still runs, and the debug loop
 
     HWND openFileDialog(int browseButton);
-    void confirmFileDialog(HWND dialog, const std::string& path, bool expectReplaceQuestion);
+    void confirmFileDialog(HWND dialog, const std::string& path, bool expectReplaceQuestion, bool typed = false);
 
     PROCESS_INFORMATION m_info{};
     HWND m_main = nullptr;

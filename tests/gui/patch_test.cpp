@@ -179,12 +179,12 @@ TEST(Patch, TargetSizePadsAndCuts)
 
 TEST(Patch, EmptySourceAndAccentedPaths)
 {
-    // Paths are 8-bit text all the way through: a folder with spaces and accents.
+    // A folder with spaces, an ampersand and accents.
     PatchFile p;
     p.literal(0x10, randomBytes(5, 40));
     p.run(0x30, 0, 0x11);
     Files f(Bytes{}, p);
-    const std::string folder = joinPath(f.folder, "Spi\xE9le & \xDC" "bersetzungen");
+    const std::string folder = joinPath(f.folder, "Spiéle & Übersetzungen");
     makeFolder(folder);
     for (std::string* path : {&f.source, &f.patch, &f.destination})
         *path = joinPath(folder, path->substr(path->find_last_of('\\') + 1));

@@ -167,7 +167,7 @@ TEST(Caption, FollowsTheExecutableName)
     ASSERT_TRUE(CopyFileA(options().exe.c_str(), copy.c_str(), FALSE));
 
     App app(copy);
-    ASSERT_EQ(app.reportCaption, "Quin.Tool");
+    ASSERT_EQ(app.reportCaption, "Quin.Tool ゲーム");
     EXPECT_EQ(windowText(app.main()), kMainCaption) << "the window keeps its own caption";
     EXPECT_REPORT(app, app.patch(), kNeedSource, IconKind::question);
     HWND about = app.openAbout();
