@@ -993,7 +993,7 @@ Pixels App::checkBoxPixels(int index) const
     return capture(item(IDC_HUNK_LIST), RECT{3, middle - 3, 10, middle + 4});
 }
 
-Report App::waitForReport(DWORD timeoutMs)
+HWND App::waitForReportBox(DWORD timeoutMs) const
 {
     // Any message box will do: its caption is part of what the caller checks.
     HWND box = nullptr;
@@ -1006,6 +1006,12 @@ Report App::waitForReport(DWORD timeoutMs)
             },
             timeoutMs))
         throw DriverError("no report within " + std::to_string(timeoutMs) + " ms");
+    return box;
+}
+
+Report App::waitForReport(DWORD timeoutMs)
+{
+    HWND box = waitForReportBox(timeoutMs);
     Report r;
     r.caption = windowText(box);
     if (!waitUntil([&] { return !boxText(box).empty(); }, 2000))

@@ -26,6 +26,8 @@ struct DriverError : std::runtime_error {
 struct Options {
     std::string exe;      // Velquin.exe under test
     std::string scratch;  // a folder the driver may fill and empty
+    // A file that opens but fails every read, as a failing disk does (VELQUIN_UNREADABLE).
+    std::string unreadable;
 };
 Options& options();
 
@@ -227,6 +229,8 @@ public:
     // What the inside of a row's check box shows on screen.
     Pixels checkBoxPixels(int index) const;
 
+    // Waits for a report box to be up and returns it, as it is.
+    HWND waitForReportBox(DWORD timeoutMs = 10000) const;
     // Waits for a report, reads it and closes it with OK.
     Report waitForReport(DWORD timeoutMs = 10000);
     // Presses the Patch button and returns the report it brings.

@@ -142,45 +142,87 @@ HCURSOR shownCursor()
     return GetCursorInfo(&info) ? info.hCursor : nullptr;
 }
 
-TEST(Look, HourglassWhileALongLoadRuns)
+// Puts the mouse over the list and returns the cursor the program shows there: the
+// arrow. Nothing but the program itself
+// changes it while the mouse rests there.
+HCURSOR restOverTheList(App& app)
 {
-    // Enough records that reading them and filling the list takes a while.
-    PatchFile p;
-    for (std::uint32_t i = 0; i < 300000; ++i)
-        p.literal(i * 8, Bytes{static_cast<std::uint8_t>(i)});
-    const std::string patch = writePatch(joinPath(testFolder(), "long.ips"), p);
-
-    App app;
     HWND list = app.item(IDC_HUNK_LIST);
     bringToFront(app.main());
     RECT r;
     GetClientRect(list, &r);
-    clickAt(list, POINT{r.right / 2, r.bottom / 2});  // the mouse rests over the list
+    clickAt(list, POINT{r.right / 2, r.bottom - 3});
     app.settle();
-    // Nothing in the window but the program itself changes the cursor from the list's arrow.
     const HCURSOR arrow = shownCursor();
-    ASSERT_NE(arrow, nullptr);
+    if (!arrow)
+        throw DriverError("the program's cursor cannot be seen");
+    return arrow;
+}
+
+// A control's text as the system keeps it: asked of another program's window, this
+// sends no message, so it does not wait for a busy program.
+std::wstring shownText(HWND control)
+{
+    wchar_t text[64] = {};
+    GetWindowTextW(control, text, 64);
+    return text;
+}
+
+bool reportUp(const App& app)
+{
+    for (HWND w : topWindows(app.pid(), "#32770", nullptr))
+        if (w != app.main() && GetDlgItem(w, 0xFFFF))
+            return true;
+    return false;
+}
+
+// The cursors shown until done() holds, watched without asking the program anything:
+// it answers no message while a command works. The arrow is left out.
+template <class Done>
+std::set<HCURSOR> cursorsUntil(Done done, HCURSOR arrow)
+{
+    std::set<HCURSOR> seen;
+    if (!waitUntil(
+            [&] {
+                if (done())
+                    return true;
+                seen.insert(shownCursor());
+                return false;
+            },
+            60000))
+        throw DriverError("the command did not end");
+    seen.erase(arrow);
+    return seen;
+}
+
+TEST(Look, HourglassWhileLongCommandsRun)
+{
+    // Enough records that loading them and walking their ticks takes a while.
+    const std::string folder = testFolder();
+    PatchFile p;
+    for (std::uint32_t i = 0; i < 300000; ++i)
+        p.literal(i * 8, Bytes{static_cast<std::uint8_t>(i)});
+    const std::string patch = writePatch(joinPath(folder, "long.ips"), p);
+    const std::string source = joinPath(folder, "source.bin");
+    writeFile(source, randomBytes(64, 80));
+
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, source);
+    app.chooseFile(IDC_BROWSE_DEST, joinPath(folder, "patched.bin"));
+    const HCURSOR arrow = restOverTheList(app);
 
     app.startFile(IDC_BROWSE_PATCH, patch);
-    // Watch without asking the program anything: it answers no message while it loads.
-    std::set<HCURSOR> whileLoading;
     HWND count = app.item(IDC_HUNK_COUNT);
-    const bool loaded = waitUntil(
-        [&] {
-            wchar_t text[16] = {};
-            GetWindowTextW(count, text, 16);
-            if (std::wstring(text) == L"300000")
-                return true;
-            whileLoading.insert(shownCursor());
-            return false;
-        },
-        60000);
-    ASSERT_TRUE(loaded) << "the patch did not load";
-    ASSERT_FALSE(whileLoading.empty()) << "the load ended before the cursor could be seen";
-    whileLoading.erase(arrow);
-    EXPECT_EQ(whileLoading.size(), 1u) << "the cursor is not the hourglass while the patch loads";
+    const std::set<HCURSOR> loading = cursorsUntil([&] { return shownText(count) == L"300000"; }, arrow);
+    EXPECT_EQ(loading.size(), 1u) << "the cursor is not the hourglass while the patch loads";
     app.settle();
     EXPECT_EQ(shownCursor(), arrow) << "the arrow is not back after the load";
+
+    clickButton(app.item(IDOK));
+    const std::set<HCURSOR> patching = cursorsUntil([&] { return reportUp(app); }, arrow);
+    EXPECT_EQ(patching, loading) << "the cursor is not the hourglass while Patch works";
+    EXPECT_REPORT(app, app.waitForReport(), kSuccess, IconKind::exclamation);
+    EXPECT_EQ(shownCursor(), arrow) << "the arrow is not back after Patch";
     EXPECT_TRUE(app.closeWithEsc());
 }
 

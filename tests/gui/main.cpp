@@ -32,6 +32,10 @@ int main(int argc, char** argv)
     }
     gui::options().exe = gui::windowsPath(positional[0]);
     gui::options().scratch = gui::windowsPath(positional[1]);
+    char unreadable[MAX_PATH * 4];
+    const DWORD length = GetEnvironmentVariableA("VELQUIN_UNREADABLE", unreadable, sizeof unreadable);
+    if (length > 0 && length < sizeof unreadable)
+        gui::options().unreadable = gui::windowsPath(unreadable);
     try {
         gui::makeFolder(gui::options().scratch);
     } catch (const std::exception& e) {
