@@ -281,14 +281,36 @@ TEST_F(Apply, RepeatingTheCommandWritesTheSameFileAgain)
     EXPECT_EQ(set.GetCount(), 1u);
 }
 
-TEST_F(Apply, ExistingDestinationIsReplacedWhole)
+// A longer old destination is replaced whole, and keeps what it was besides its bytes.
+TEST_F(Apply, ExistingDestinationIsReplacedWholeAndKeepsWhatItWas)
 {
     givenSource(pattern(10, 6));
     givenPatch(Ips().literal(0, {0xF0}).eof());
     writeFile(destination, pattern(5000, 7));
     Bytes expected = pattern(10, 6);
     expected[0] = 0xF0;
+#ifdef _WIN32
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesA(destination.c_str(), kept));
     EXPECT_EQ(patched(), expected);
+    EXPECT_EQ(GetFileAttributesA(destination.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept);
+    SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    ASSERT_EQ(::chmod(destination.c_str(), 0604), 0);
+    // An owner other than this process can be kept only by root.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(destination.c_str(), 4321, 4322), 0);
+    }
+    EXPECT_EQ(patched(), expected);
+    struct stat st;
+    ASSERT_EQ(::stat(destination.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
+#endif
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
 }
 
@@ -447,39 +469,6 @@ TEST_F(Apply, StaleTemporaryFilesDoNotBlockASave)
 #ifdef _WIN32
     SetFileAttributesA(dir.path("out.bin.~vq0").c_str(), FILE_ATTRIBUTE_NORMAL);
 #endif
-}
-
-// The replaced destination keeps what it was besides its bytes.
-TEST_F(Apply, ReplacedDestinationKeepsWhatItWas)
-{
-    givenSource(pattern(64, 44));
-    givenPatch(Ips().literal(3, {1}).eof());
-    writeFile(destination, pattern(100, 45));
-    Bytes expected = pattern(64, 44);
-    expected[3] = 1;
-#ifdef _WIN32
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    ASSERT_TRUE(SetFileAttributesA(destination.c_str(), kept));
-    EXPECT_EQ(patched(), expected);
-    EXPECT_EQ(GetFileAttributesA(destination.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept);
-    SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-#else
-    ASSERT_EQ(::chmod(destination.c_str(), 0604), 0);
-    // An owner other than this process can be kept only by root.
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(destination.c_str(), 4321, 4322), 0);
-    }
-    EXPECT_EQ(patched(), expected);
-    struct stat st;
-    ASSERT_EQ(::stat(destination.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
-    if (root) {
-        EXPECT_EQ(st.st_uid, 4321u);
-        EXPECT_EQ(st.st_gid, 4322u);
-    }
-#endif
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
 }
 
 #ifdef _WIN32
