@@ -1,6 +1,7 @@
 // LoadPatch and ApplyPatch over generated patches, each beside the plain I/O its
-// files need (read source and patch, write the output), so that the figures can be
-// read as ratios measured in one run. The peak memory of one load and apply is taken
+// files need (read source and patch, write the output; and the same with the output
+// synced to the disk and moved into place, as ApplyPatch does), so that the figures can
+// be read as ratios measured in one run. The peak memory of one load and apply is taken
 // from a separate small process, so nothing of the benchmark itself is counted.
 
 #include <benchmark/benchmark.h>
@@ -234,7 +235,7 @@ void readWhole(const std::string& path, std::vector<unsigned char>& into)
     into.resize(done);
 }
 
-void writeWhole(const std::string& path, const unsigned char* data, std::size_t size)
+void writeWhole(const std::string& path, const unsigned char* data, std::size_t size, bool synced = false)
 {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
@@ -246,6 +247,10 @@ void writeWhole(const std::string& path, const unsigned char* data, std::size_t 
             throw std::runtime_error("cannot write " + path);
         }
         done += static_cast<std::size_t>(put);
+    }
+    if (synced && ::fsync(fd) != 0) {
+        ::close(fd);
+        throw std::runtime_error("cannot sync " + path);
     }
     ::close(fd);
 }
@@ -261,6 +266,31 @@ void benchFloor(benchmark::State& state, const Case& c)
         readWhole(g_work.source, source);
         readWhole(c.patch, patch);
         writeWhole(destination, source.data(), source.size());
+    }
+    std::error_code ignored;
+    fs::remove(destination, ignored);
+}
+
+// The floor of a write that survives a power cut: the output synced to the disk under a
+// name of its own, moved into place, and the move synced with its folder.
+void benchSyncedFloor(benchmark::State& state, const Case& c)
+{
+    const std::string destination = g_work.path("synced-" + c.name + ".bin");
+    const std::string temp = destination + ".tmp";
+    std::vector<unsigned char> source, patch;
+    source.reserve(kSourceSize + 1);
+    for (auto _ : state) {
+        readWhole(g_work.source, source);
+        readWhole(c.patch, patch);
+        writeWhole(temp, source.data(), source.size(), true);
+        const int folder = ::open(g_work.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool moved = ::rename(temp.c_str(), destination.c_str()) == 0 && folder >= 0 && ::fsync(folder) == 0;
+        if (folder >= 0)
+            ::close(folder);
+        if (!moved) {
+            state.SkipWithError("cannot move the synced output into place");
+            break;
+        }
     }
     std::error_code ignored;
     fs::remove(destination, ignored);
@@ -319,27 +349,30 @@ long probePeak(const std::string& probe, const std::vector<std::string>& args)
 
 void printSummary(const Collector& results)
 {
-    std::printf("\nLoad + apply against the I/O floor (read source and patch, write output)\n");
-    std::printf("%-18s %8s %9s %9s %9s %9s %8s %9s %12s %9s\n", "case", "records", "load ms", "apply ms",
-                "total ms", "floor ms", "x floor", "reload ms", "load ns/rec", "list ms");
+    std::printf("\nLoad + apply against the I/O floor (read source and patch, write output; synced: and sync it)\n");
+    std::printf("%-18s %8s %9s %9s %9s %9s %9s %8s %9s %9s %12s %9s\n", "case", "records", "load ms", "apply ms",
+                "total ms", "floor ms", "synced ms", "x floor", "apply/syn", "reload ms", "load ns/rec", "list ms");
     for (const Case& c : g_work.cases) {
         if (!c.apply)
             continue;
         const double load = results.get(runName("load", c));
         const double apply = results.get(runName("apply", c));
         const double floor = results.get(runName("floor", c));
+        const double synced = results.get(runName("synced", c));
         const double reload = results.get(runName("reload", c));
         const double list = results.get(runName("list", c));
-        if (load < 0 || apply < 0 || floor < 0 || reload < 0 || list < 0) {
+        if (load < 0 || apply < 0 || floor < 0 || synced < 0 || reload < 0 || list < 0) {
             std::printf("%-18s not run\n", c.name.c_str());
             continue;
         }
         const double n = static_cast<double>(c.records);
-        std::printf("%-18s %8zu %9.2f %9.2f %9.2f %9.2f %8.2f %9.2f %12.1f %9.2f\n", c.name.c_str(), c.records,
-                    load * 1e3, apply * 1e3, (load + apply) * 1e3, floor * 1e3, (load + apply) / floor, reload * 1e3,
-                    load / n * 1e9, list * 1e3);
+        std::printf("%-18s %8zu %9.2f %9.2f %9.2f %9.2f %9.2f %8.2f %9.2f %9.2f %12.1f %9.2f\n", c.name.c_str(),
+                    c.records, load * 1e3, apply * 1e3, (load + apply) * 1e3, floor * 1e3, synced * 1e3,
+                    (load + apply) / synced, apply / synced, reload * 1e3, load / n * 1e9, list * 1e3);
     }
-    std::printf("target: 100,000-record cases within %.1fx of their floor (load into an empty list + apply);\n"
+    std::printf("target: 100,000-record cases within %.1fx of their synced floor (load into an empty list + apply);\n"
+                "synced = the floor with the output synced to the disk, moved into place and the move synced,\n"
+                "as ApplyPatch writes; apply/syn = ApplyPatch over that floor, which the sync does not change;\n"
                 "reload = loading over the same patch already loaded, dropping it first;\n"
                 "list = the in-memory list alone, filled as a load fills it (part of load)\n",
                 kFloorTarget);
@@ -437,6 +470,9 @@ int main(int argc, char** argv)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         benchmark::RegisterBenchmark(("floor/" + c.name).c_str(), benchFloor, c)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("synced/" + c.name).c_str(), benchSyncedFloor, c)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }

@@ -2,8 +2,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "framework/file_sys.h"
+
+namespace {
+
+CFile::IdLookup g_idLookup = filesys::fileId;
+
+bool known(const CFileId& id)
+{
+    return id.volume != 0 && std::any_of(std::begin(id.file), std::end(id.file), [](unsigned char b) { return b != 0; });
+}
+
+}  // namespace
 
 CFile::CFile() : m_handle(filesys::kInvalid) {}
 
@@ -82,6 +94,15 @@ void CFile::Write(const void* buffer, std::size_t count)
     }
 }
 
+void CFile::Flush()
+{
+    if (!IsOpen())
+        throw CFileException(CFileException::invalidFile, -1, m_path);
+    long osError = 0;
+    if (!filesys::flush(m_handle, osError))
+        throw CFileException(filesys::causeOf(osError), osError, m_path);
+}
+
 std::uint64_t CFile::GetLength()
 {
     if (!IsOpen())
@@ -120,4 +141,20 @@ bool CFile::Remove(const char* path) { return filesys::remove(path); }
 
 bool CFile::Rename(const char* from, const char* to) { return filesys::rename(from, to); }
 
-bool CFile::IsSameFile(const char* a, const char* b) { return filesys::sameFile(a, b); }
+bool CFile::Replace(const char* from, const char* to) { return filesys::replace(from, to); }
+
+bool CFile::IsSameFile(const char* a, const char* b)
+{
+    // Some network drives give every file a zero volume serial or file number.
+    CFileId ia, ib;
+    if (!g_idLookup(a, ia) || !g_idLookup(b, ib) || !known(ia) || !known(ib))
+        return false;
+    return ia.volume == ib.volume && std::equal(std::begin(ia.file), std::end(ia.file), std::begin(ib.file));
+}
+
+CFile::IdLookup CFile::SetIdLookup(IdLookup lookup)
+{
+    IdLookup previous = g_idLookup;
+    g_idLookup = lookup ? lookup : filesys::fileId;
+    return previous;
+}

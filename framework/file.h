@@ -8,6 +8,13 @@
 
 #include "framework/exceptions.h"
 
+// What a file system gives to tell its files apart: the volume and the file's number on
+// it (up to 128 bits, as ReFS has). Zero in either means the file system gave none.
+struct CFileId {
+    std::uint64_t volume = 0;
+    unsigned char file[16] = {};
+};
+
 class CFile {
 public:
     enum Mode {
@@ -32,6 +39,8 @@ public:
     std::size_t Read(void* buffer, std::size_t count);
     // Writes all of count bytes; a short write raises the disk-full cause.
     void Write(const void* buffer, std::size_t count);
+    // Returns once the bytes written so far are on the disk. Raises on error.
+    void Flush();
     // The length, found by seeking to the end and back.
     std::uint64_t GetLength();
     // Closes; raises when the platform reports an error.
@@ -43,10 +52,22 @@ public:
 
     // Removes a file; false when it cannot be removed.
     static bool Remove(const char* path);
-    // Moves from onto to, replacing to; false on failure.
+    // Moves from onto to, replacing to, and returns once the move is on the disk; false
+    // on failure.
     static bool Rename(const char* from, const char* to);
-    // True when both names exist and lead to one and the same file.
+    // Puts from in the place of the existing file to, which keeps what it was besides its
+    // contents: attributes or mode, security settings, creation time, as far as the
+    // platform keeps them. Returns once the move is on the disk. On failure to is as it
+    // was and from is still there.
+    static bool Replace(const char* from, const char* to);
+    // True when both names exist and lead to one and the same file. Only an identity the
+    // file system really gives counts: files it cannot tell apart are taken as different.
     static bool IsSameFile(const char* a, const char* b);
+
+    // How IsSameFile identifies a file: the platform's lookup, unless a test puts one of
+    // its own here (nullptr puts the platform's back). Returns the lookup it replaced.
+    using IdLookup = bool (*)(const char* path, CFileId& id);
+    static IdLookup SetIdLookup(IdLookup lookup);
 
     static constexpr std::size_t kBufferSize = 64 * 1024;
 

@@ -19,10 +19,15 @@ bool write(std::intptr_t h, const void* buffer, std::size_t count, std::size_t& 
 bool seekEnd(std::intptr_t h, std::uint64_t& length, long& osError);
 bool tell(std::intptr_t h, std::uint64_t& position, long& osError);
 bool seekTo(std::intptr_t h, std::uint64_t position, long& osError);
+// The bytes written through h are on the disk once this returns true.
+bool flush(std::intptr_t h, long& osError);
 bool close(std::intptr_t h, long& osError);
 bool remove(const char* path);
+// Both as CFile::Rename and CFile::Replace say.
 bool rename(const char* from, const char* to);
-bool sameFile(const char* a, const char* b);
+bool replace(const char* from, const char* to);
+// The identity the file system gives the file at path; false when it cannot be looked up.
+bool fileId(const char* path, CFileId& id);
 CFileException::Cause causeOf(long osError);
 
 }  // namespace filesys

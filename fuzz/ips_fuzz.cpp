@@ -1,9 +1,14 @@
 // libFuzzer target: the input bytes are a patch file. They are loaded into the
 // in-memory check list over a patch loaded before, some hunks are unticked (or given
 // a state that is not a tick) by a pattern drawn from the input, and the result is
-// applied to a small generated source. Whatever the bytes, the outcome must agree with
-// a reading of the format written here independently of the engine's, and the source
-// and patch files must come through untouched.
+// applied to a small generated source, creating the destination or replacing an old
+// one. Whatever the bytes, the outcome must agree with a reading of the format written
+// here independently of the engine's; the source and patch files must come through
+// untouched, a replaced destination must keep its mode, and nothing else may be left
+// in the folder.
+//
+// The scratch folder is made in TMPDIR; on a memory-backed one the disk does not set
+// the pace.
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "framework/checklistbox.h"
@@ -61,18 +67,23 @@ bool writeFile(const std::string& path, const unsigned char* data, std::size_t s
     return std::fclose(f) == 0 && whole;
 }
 
+// Reads a whole file into out, whose room is kept from one input to the next: outputs
+// run to 16 MiB, and fresh pages for each would cost more than the engine's work.
 bool readFile(const std::string& path, Bytes& out)
 {
     out.clear();
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return false;
-    unsigned char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.insert(out.end(), buffer, buffer + n);
+    struct stat st;
+    bool whole = ::fstat(fileno(f), &st) == 0;
+    if (whole) {
+        out.resize(static_cast<std::size_t>(st.st_size));
+        whole = out.empty() || std::fread(out.data(), 1, out.size(), f) == out.size();
+        whole = whole && std::fgetc(f) == EOF;
+    }
     std::fclose(f);
-    return true;
+    return whole;
 }
 
 // The format, read straight from the bytes: what the engine must have understood.
@@ -162,6 +173,22 @@ bool onlyReport(const char* text)
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
+constexpr mode_t kOldMode = 0604;  // a replaced destination's mode, which it must keep
+
+// Whether the scratch folder holds the files put there and, if it should, the output,
+// and nothing else: no temporary file may outlive a command.
+bool onlyOwnFiles(const Scratch& s, bool withOutput)
+{
+    std::size_t expected = 3 + (withOutput ? 1 : 0), seen = 0;
+    for (const auto& entry : fs::directory_iterator(s.dir)) {
+        const std::string path = entry.path().string();
+        if (path != s.patch && path != s.source && path != s.previous && (path != s.destination || !withOutput))
+            return false;
+        ++seen;
+    }
+    return seen == expected;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -198,6 +225,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     REQUIRE(writeFile(s.patch, data, size));
     REQUIRE(writeFile(s.source, source.data(), source.size()));
     std::remove(s.destination.c_str());
+    // Every other input finds an old destination to replace.
+    const bool replacing = (hash >> 20) & 1;
+    const Bytes old(hash % 37, 0xD5);
+    if (replacing)
+        REQUIRE(writeFile(s.destination, old.data(), old.size()) && ::chmod(s.destination.c_str(), kOldMode) == 0);
 
     CHunkSet set;
     CCheckListBox list;
@@ -246,9 +278,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
 
     recordedReports().clear();
     set.ApplyPatch(s.source, s.destination, list);
+    static Bytes written, image;  // room kept across inputs, as readFile says
     if (list.GetCount() == 0) {
         REQUIRE(onlyReport("You need to open a patch file first."));
-        REQUIRE(!exists(s.destination));
+        REQUIRE(replacing ? readFile(s.destination, written) && written == old : !exists(s.destination));
     } else {
         REQUIRE(onlyReport("Patching completed successfully."));
         // A stated size is the size; otherwise the source grows to hold every ticked hunk.
@@ -261,7 +294,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                     imageSize = std::max<std::uint64_t>(imageSize, std::uint64_t(hunk.Offset()) + hunk.Length());
             }
         }
-        Bytes image(imageSize);
+        image.assign(imageSize, 0);
         std::copy_n(source.begin(), std::min<std::uint64_t>(imageSize, source.size()), image.begin());
         for (int i = 0; i < list.GetCount(); ++i) {
             if (checks[i] != 1)
@@ -270,16 +303,17 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
             for (std::size_t j = 0; j < record.bytes.size() && record.offset + j < imageSize; ++j)
                 image[record.offset + j] = record.bytes[j];
         }
-        Bytes written;
         REQUIRE(readFile(s.destination, written));
         REQUIRE(written.size() == image.size());
         REQUIRE(written == image);
+        struct stat st;
+        REQUIRE(!replacing || (::stat(s.destination.c_str(), &st) == 0 && (st.st_mode & 07777) == kOldMode));
     }
-    REQUIRE(!exists(s.destination + ".~vq0"));
+    REQUIRE(onlyOwnFiles(s, replacing || list.GetCount() != 0));
     for (int i = 0; i < list.GetCount(); ++i)
         REQUIRE(list.GetCheck(i) == checks[i] && list.GetItemData(i) == itemData[i]);
 
-    Bytes after;
+    static Bytes after;
     REQUIRE(readFile(s.source, after) && after == source);
     REQUIRE(readFile(s.patch, after) && after == Bytes(data, data + size));
     return 0;

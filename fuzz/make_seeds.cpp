@@ -75,6 +75,19 @@ int main(int argc, char** argv)
         {"truncated-record", Patch().literal(0x30, {1, 2, 3, 4}).number(0x40, 3).number(8, 2).number(1, 2).bytes},
         {"no-end-marker", Patch().literal(0x30, {1}).bytes},
         {"wrong-header", Bytes{'P', 'A', 'T', 'C', 'X', 'E', 'O', 'F'}},
+        // A record cannot sit at 0x454F46: its offset is the end marker, and what follows
+        // is the target size.
+        {"record-at-marker", Patch().literal(0x10, {5}).literal(0x454F46, {0xAA, 0xBB, 0xCC}).bytes},
+        {"only-target-size", Patch().end().number(0x123, 3).bytes},
+        {"size-then-record", Patch().end().number(0x80, 3).literal(0x10, {1, 2}).end().bytes},
+        {"empty-run-no-marker", Patch().run(0x10, 0, 0x77).bytes},
+        // A record cut inside each of its fields, and the marker cut.
+        {"cut-in-offset", Patch().literal(0x10, {1}).number(0x20, 2).bytes},
+        {"cut-in-size", Patch().number(0x20, 3).number(0, 1).bytes},
+        {"cut-in-data", Patch().number(0x20, 3).number(4, 2).number(0xABCD, 2).bytes},
+        {"cut-in-run-length", Patch().number(0x20, 3).number(0, 2).number(1, 1).bytes},
+        {"cut-in-run-value", Patch().number(0x20, 3).number(0, 2).number(16, 2).bytes},
+        {"cut-in-marker", Patch().literal(0x10, {1}).number(0x454F, 2).bytes},
     };
     for (const auto& seed : seeds)
         if (!write(folder, seed.name, seed.bytes)) {

@@ -73,52 +73,62 @@ std::uint64_t labelKey(std::uint32_t offset, std::uint32_t length)
     return (static_cast<std::uint64_t>(offset) << 40) | key;
 }
 
-// The new contents go to a file beside the destination and replace it only once
-// they are written whole, so a failed write leaves the old destination as it was.
-void writeImage(const std::string& destination, const unsigned char* data, std::size_t size)
-{
-    CFile holder;  // keeps other programs off the destination until it is replaced
-    if (!holder.Open(destination.c_str(), CFile::modeWriteExisting)) {
-        report("Cannot open the destination file for writing.", ReportIcon::stop);
-        return;
-    }
-    const bool created = holder.Created();
-    auto dropDestination = [&] {
-        holder.Abort();
-        if (created)
-            CFile::Remove(destination.c_str());
-    };
+// A file this command makes: closed, and removed unless kept, on every way out.
+struct Provisional {
+    CFile file;
+    std::string path;  // removed on the way out; empty once kept, or when not ours
 
-    CFile temp;
-    std::string tempPath;
-    for (int i = 0; i < 100 && !temp.IsOpen(); ++i) {
-        tempPath = destination + ".~vq" + std::to_string(i);
-        temp.Open(tempPath.c_str(), CFile::modeCreateNew);
+    Provisional() = default;
+    Provisional(const Provisional&) = delete;
+    Provisional& operator=(const Provisional&) = delete;
+    ~Provisional()
+    {
+        file.Abort();
+        if (!path.empty())
+            CFile::Remove(path.c_str());
     }
-    if (!temp.IsOpen()) {
-        dropDestination();
-        report("Cannot open the destination file for writing.", ReportIcon::stop);
-        return;
+};
+
+constexpr int kTempNames = 100;
+
+// The new contents go to a file beside the destination, reach the disk, and only then
+// take the destination's place: neither a failed write nor a power cut after the
+// report leaves the destination empty or short. False when the destination cannot be
+// written; whatever this made is gone again by the time it returns or raises.
+bool writeImage(const std::string& destination, const unsigned char* data, std::size_t size)
+{
+    Provisional holder;  // keeps other programs off the destination until it is replaced
+    if (!holder.file.Open(destination.c_str(), CFile::modeWriteExisting))
+        return false;
+    const bool created = holder.file.Created();
+    if (created)
+        holder.path = destination;
+
+    // A name left taken by a run that ended half way is passed over.
+    Provisional temp;
+    for (int i = 0; i < kTempNames && temp.path.empty(); ++i) {
+        const std::string name = destination + ".~vq" + std::to_string(i);
+        if (temp.file.Open(name.c_str(), CFile::modeCreateNew))
+            temp.path = name;
     }
+    if (temp.path.empty())
+        return false;
     try {
-        temp.Write(data, size);
-        temp.Close();
+        temp.file.Write(data, size);
+        temp.file.Flush();
+        temp.file.Close();
     } catch (CFileException& error) {
-        temp.Abort();
-        CFile::Remove(tempPath.c_str());
-        dropDestination();
         error.m_strFileName = destination;
         throw;
     }
-    holder.Abort();
-    if (!CFile::Rename(tempPath.c_str(), destination.c_str())) {
-        CFile::Remove(tempPath.c_str());
-        if (created)
-            CFile::Remove(destination.c_str());
-        report("Cannot open the destination file for writing.", ReportIcon::stop);
-        return;
-    }
-    report("Patching completed successfully.");
+    holder.file.Abort();
+    const bool placed = created ? CFile::Rename(temp.path.c_str(), destination.c_str())
+                                : CFile::Replace(temp.path.c_str(), destination.c_str());
+    if (!placed)
+        return false;
+    temp.path.clear();
+    holder.path.clear();
+    return true;
 }
 
 }  // namespace
@@ -309,5 +319,8 @@ void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckLis
             std::memcpy(image.get() + hunk.Offset(), hunk.Bytes(), n);
     }
 
-    writeImage(destination, image.get(), static_cast<std::size_t>(imageSize));
+    if (writeImage(destination, image.get(), static_cast<std::size_t>(imageSize)))
+        report("Patching completed successfully.");
+    else
+        report("Cannot open the destination file for writing.", ReportIcon::stop);
 }

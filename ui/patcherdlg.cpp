@@ -1,6 +1,7 @@
 #include "ui/patcherdlg.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "app/resource.h"
 #include "framework/win32/checklistbox_window.h"
@@ -104,18 +105,30 @@ void CPatcherDlg::OnBrowsePatch()
     if (dialog.DoModal() != IDOK)
         return;
     m_patchPath = dialog.GetPathName();
+    // A read error leaves LoadPatch with the list emptied. The window shows that before
+    // the error goes on to be reported, so that path and count never describe a patch
+    // the list no longer holds.
+    bool loaded = false;
+    std::exception_ptr escaped;
     {
         // Repainting after every one of many thousand insertions would take longer
         // than reading the patch.
         CheckListRedrawOff quiet(m_hunkList);
         CWaitCursor wait;
-        if (!m_hunkSet.LoadPatch(m_patchPath, m_hunkList))
-            m_patchPath.clear();
+        try {
+            loaded = m_hunkSet.LoadPatch(m_patchPath, m_hunkList);
+        } catch (...) {
+            escaped = std::current_exception();
+        }
     }
+    if (!loaded)
+        m_patchPath.clear();
     char count[16];
     std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(m_hunkList.GetCount()));
     m_hunkCount = count;
     UpdateData(false);
+    if (escaped)
+        std::rethrow_exception(escaped);
 }
 
 void CPatcherDlg::OnPatch()

@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -141,6 +143,15 @@ bool seekTo(std::intptr_t h, std::uint64_t position, long& osError)
     return true;
 }
 
+bool flush(std::intptr_t h, long& osError)
+{
+    if (::fsync(static_cast<int>(h)) != 0) {
+        osError = errno;
+        return false;
+    }
+    return true;
+}
+
 bool close(std::intptr_t h, long& osError)
 {
     int fd = static_cast<int>(h);
@@ -159,14 +170,47 @@ bool close(std::intptr_t h, long& osError)
 
 bool remove(const char* path) { return ::unlink(path) == 0; }
 
-bool rename(const char* from, const char* to) { return std::rename(from, to) == 0; }
-
-bool sameFile(const char* a, const char* b)
+bool rename(const char* from, const char* to)
 {
-    struct stat sa, sb;
-    if (::stat(a, &sa) != 0 || ::stat(b, &sb) != 0)
+    if (std::rename(from, to) != 0)
         return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    // The new name is on the disk once the folder is. The file is in place either way, so
+    // a folder that cannot be synced does not undo the move.
+    const std::string name = to;
+    const std::size_t slash = name.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+
+bool replace(const char* from, const char* to)
+{
+    struct stat old;
+    if (::stat(to, &old) == 0) {
+        // The owner first: changing it clears the set-id bits. Where this process may not
+        // give the file to the old owner, the new file stays its own, without set-id bits.
+        mode_t mode = old.st_mode & 07777;
+        if (::chown(from, old.st_uid, old.st_gid) != 0)
+            mode &= ~mode_t(S_ISUID | S_ISGID);
+        ::chmod(from, mode);
+    }
+    return rename(from, to);
+}
+
+bool fileId(const char* path, CFileId& id)
+{
+    struct stat st;
+    if (::stat(path, &st) != 0)
+        return false;
+    id = CFileId();
+    id.volume = static_cast<std::uint64_t>(st.st_dev);
+    const std::uint64_t number = static_cast<std::uint64_t>(st.st_ino);
+    std::memcpy(id.file, &number, sizeof number);
+    return true;
 }
 
 CFileException::Cause causeOf(long osError)

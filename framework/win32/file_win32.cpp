@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 #include "framework/file_sys.h"
 
 namespace {
@@ -10,6 +13,51 @@ HANDLE asHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 // ReadFile and WriteFile take 32-bit counts.
 constexpr std::size_t kChunk = 0x40000000;
+
+// A handle that a primitive opens for its own use and closes on the way out.
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE h) : m_h(h) {}
+    ~ScopedHandle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE)
+            CloseHandle(m_h);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    HANDLE get() const { return m_h; }
+    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
+// Attributes a replaced file hands on to the file that takes its place. Read-only is
+// not among them: a read-only destination is refused, never replaced.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY;
+
+// ReplaceFile has no write-through of its own. Flushing the file under its new name
+// commits, on NTFS, the file's metadata and with it the rename to the log.
+void flushByName(const char* path)
+{
+    ScopedHandle h(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+    if (h.valid())
+        FlushFileBuffers(h.get());
+}
+
+// A name beside path that no file has, for ReplaceFile to keep the old file under
+// while it swaps the two: with it, no failure part way can lose the old file.
+bool unusedNameBeside(const std::string& path, std::string& name)
+{
+    for (int i = 0; i < 100; ++i) {
+        name = path + "." + std::to_string(i);
+        if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+            return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -82,6 +130,15 @@ bool seekTo(std::intptr_t h, std::uint64_t position, long& osError)
     return seek(h, static_cast<LONGLONG>(position), FILE_BEGIN, ignored, osError);
 }
 
+bool flush(std::intptr_t h, long& osError)
+{
+    if (!FlushFileBuffers(asHandle(h))) {
+        osError = static_cast<long>(GetLastError());
+        return false;
+    }
+    return true;
+}
+
 bool close(std::intptr_t h, long& osError)
 {
     if (!CloseHandle(asHandle(h))) {
@@ -93,25 +150,65 @@ bool close(std::intptr_t h, long& osError)
 
 bool remove(const char* path) { return DeleteFileA(path) != 0; }
 
-bool rename(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
+bool rename(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
 
-bool sameFile(const char* a, const char* b)
+bool replace(const char* from, const char* to)
+{
+    // Wine's ReplaceFile and a plain move keep no attributes: the new file takes them first.
+    const DWORD attributes = GetFileAttributesA(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0)
+        SetFileAttributesA(from, attributes & kKeptAttributes);
+    std::string backup;
+    if (!unusedNameBeside(from, backup))
+        return false;
+    if (ReplaceFileA(to, from, backup.c_str(), 0, nullptr, nullptr)) {
+        DeleteFileA(backup.c_str());
+        flushByName(to);
+        return true;
+    }
+    switch (GetLastError()) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        // The old file is under the backup name and the new one could not take its place.
+        MoveFileExA(backup.c_str(), to, MOVEFILE_WRITE_THROUGH);
+        return false;
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_CALL_NOT_IMPLEMENTED:  // a file system without the operation (some network shares)
+    case ERROR_FILE_NOT_FOUND:        // the old file went away once it was let go
+        return rename(from, to);
+    default:
+        // Both files still have their own names.
+        return false;
+    }
+}
+
+bool fileId(const char* path, CFileId& id)
 {
     // Asking for no access right lets this look at files others hold open exclusively.
-    auto identify = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        BOOL ok = GetFileInformationByHandle(h, &info);
-        CloseHandle(h);
-        return ok != 0;
-    };
-    BY_HANDLE_FILE_INFORMATION ia, ib;
-    if (!identify(a, ia) || !identify(b, ib))
+    ScopedHandle h(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h.valid())
         return false;
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
+    FILE_ID_INFO full;
+    static_assert(sizeof full.FileId.Identifier == sizeof id.file, "128-bit file numbers");
+    if (GetFileInformationByHandleEx(h.get(), FileIdInfo, &full, sizeof full)) {
+        id.volume = full.VolumeSerialNumber;
+        std::memcpy(id.file, full.FileId.Identifier, sizeof id.file);
+        return true;
+    }
+    // Before Windows 8: a 32-bit volume serial and a 64-bit file number.
+    BY_HANDLE_FILE_INFORMATION basic;
+    if (!GetFileInformationByHandle(h.get(), &basic))
+        return false;
+    id = CFileId();
+    id.volume = basic.dwVolumeSerialNumber;
+    const std::uint64_t number = (std::uint64_t(basic.nFileIndexHigh) << 32) | basic.nFileIndexLow;
+    std::memcpy(id.file, &number, sizeof number);
+    return true;
 }
 
 CFileException::Cause causeOf(long osError)

@@ -9,13 +9,20 @@
 #include "patch/hunkset.h"
 #include "heap_fault.h"
 #include "support.h"
+#include "sync_probe.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #endif
 
 namespace {
@@ -274,14 +281,36 @@ TEST_F(Apply, RepeatingTheCommandWritesTheSameFileAgain)
     EXPECT_EQ(set.GetCount(), 1u);
 }
 
-TEST_F(Apply, ExistingDestinationIsReplacedWhole)
+// A longer old destination is replaced whole, and keeps what it was besides its bytes.
+TEST_F(Apply, ExistingDestinationIsReplacedWholeAndKeepsWhatItWas)
 {
     givenSource(pattern(10, 6));
     givenPatch(Ips().literal(0, {0xF0}).eof());
     writeFile(destination, pattern(5000, 7));
     Bytes expected = pattern(10, 6);
     expected[0] = 0xF0;
+#ifdef _WIN32
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesA(destination.c_str(), kept));
     EXPECT_EQ(patched(), expected);
+    EXPECT_EQ(GetFileAttributesA(destination.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept);
+    SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    ASSERT_EQ(::chmod(destination.c_str(), 0604), 0);
+    // An owner other than this process can be kept only by root.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(destination.c_str(), 4321, 4322), 0);
+    }
+    EXPECT_EQ(patched(), expected);
+    struct stat st;
+    ASSERT_EQ(::stat(destination.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
+#endif
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
 }
 
@@ -342,5 +371,190 @@ TEST_F(Apply, SameFileUnderAnotherNameIsRefused)
 #endif
     EXPECT_EQ(readFile(source), original);
 }
+
+// Names of what is left in the folder beside the files a test put there.
+std::vector<std::string> leftovers(const ScratchDir& dir, std::vector<std::string> expected)
+{
+    std::vector<std::string> extra;
+    for (const std::string& name : dir.entries())
+        if (std::find(expected.begin(), expected.end(), name) == expected.end())
+            extra.push_back(name);
+    return extra;
+}
+
+// Stands for a file system that gives files no identity of their own.
+int g_lookups = 0;
+bool zeroIds(const char*, CFileId& id)
+{
+    ++g_lookups;
+    id = CFileId();
+    return true;
+}
+bool zeroVolume(const char*, CFileId& id)
+{
+    ++g_lookups;
+    id = CFileId();
+    id.file[0] = 7;
+    return true;
+}
+bool zeroNumber(const char*, CFileId& id)
+{
+    ++g_lookups;
+    id = CFileId();
+    id.volume = 0x1234;
+    return true;
+}
+bool noLookup(const char*, CFileId&)
+{
+    ++g_lookups;
+    return false;
+}
+bool oneId(const char*, CFileId& id)
+{
+    ++g_lookups;
+    id = CFileId();
+    id.volume = 0x1234;
+    id.file[15] = 7;
+    return true;
+}
+
+class IdLookupOverride {
+public:
+    explicit IdLookupOverride(CFile::IdLookup lookup) : m_previous(CFile::SetIdLookup(lookup)) { g_lookups = 0; }
+    ~IdLookupOverride() { CFile::SetIdLookup(m_previous); }
+
+private:
+    CFile::IdLookup m_previous;
+};
+
+// Two different files are never refused because the file system cannot tell them
+// apart: a zero volume serial or file number (as some network drives give), or no
+// answer at all. An identity it does give is still believed.
+TEST_F(Apply, FilesWithoutARealIdentityAreNotTakenForOne)
+{
+    givenSource(pattern(64, 40));
+    givenPatch(Ips().literal(3, {1}).eof());
+    writeFile(destination, pattern(10, 41));
+    for (CFile::IdLookup lookup : {zeroIds, zeroVolume, zeroNumber, noLookup}) {
+        IdLookupOverride unidentified(lookup);
+        EXPECT_EQ(apply(source, destination), std::vector<RecordedReport>{kDone});
+        EXPECT_GE(g_lookups, 1) << "the check did not ask the lookup";
+    }
+    IdLookupOverride identical(oneId);
+    EXPECT_EQ(apply(source, destination), std::vector<RecordedReport>{kDifferent});
+    EXPECT_EQ(g_lookups, 2);
+}
+
+// A file left beside the destination by a run that ended half way does not stop the
+// next one, and is left as it was.
+TEST_F(Apply, StaleTemporaryFilesDoNotBlockASave)
+{
+    givenSource(pattern(64, 42));
+    givenPatch(Ips().literal(3, {1}).eof());
+    const Bytes stale = pattern(30, 43);
+    for (const char* name : {"out.bin.~vq0", "out.bin.~vq1"})
+        writeFile(dir.path(name), stale);
+#ifdef _WIN32
+    SetFileAttributesA(dir.path("out.bin.~vq0").c_str(), FILE_ATTRIBUTE_READONLY);
+#endif
+    for (bool existed : {false, true}) {
+        Bytes expected = pattern(64, 42);
+        expected[3] = 1;
+        EXPECT_EQ(patched(), expected) << (existed ? "replacing" : "creating");
+        EXPECT_EQ(readFile(dir.path("out.bin.~vq0")), stale);
+        EXPECT_EQ(readFile(dir.path("out.bin.~vq1")), stale);
+        EXPECT_EQ(leftovers(dir, {"fix.ips", "game.bin", "out.bin", "out.bin.~vq0", "out.bin.~vq1"}),
+                  std::vector<std::string>{});
+    }
+#ifdef _WIN32
+    SetFileAttributesA(dir.path("out.bin.~vq0").c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+}
+
+#ifdef _WIN32
+// Windows refuses to open a read-only file for writing; Wine running as root opens it,
+// and then its ReplaceFile refuses to replace it. Either way the file stays as it was.
+bool makeUnwritable(const std::string& path) { return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != 0; }
+void makeWritable(const std::string& path) { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); }
+#else
+// Read-only modes do not hold back root, which these suites often run as; the immutable
+// flag does, and makes opening for writing fail as a read-only file does for others.
+bool makeUnwritable(const std::string& path)
+{
+    if (::geteuid() != 0)
+        return ::chmod(path.c_str(), 0444) == 0;
+#ifdef __linux__
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool set = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags |= FS_IMMUTABLE_FL;
+    set = set && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return set;
+#else
+    return false;
+#endif
+}
+void makeWritable(const std::string& path)
+{
+#ifdef __linux__
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0)
+        ::close(fd);
+#endif
+    ::chmod(path.c_str(), 0644);
+}
+#endif
+
+TEST_F(Apply, ReadOnlyDestinationIsRefusedAndKept)
+{
+    givenSource(pattern(64, 46));
+    givenPatch(Ips().literal(3, {1}).eof());
+    const Bytes old = pattern(100, 47);
+    writeFile(destination, old);
+    if (!makeUnwritable(destination))
+        GTEST_SKIP() << "no way to make a file unwritable here";
+    const auto reports = apply(source, destination);
+    const Bytes after = readFile(destination);
+    const auto names = dir.entries();
+    makeWritable(destination);
+    EXPECT_EQ(reports, std::vector<RecordedReport>{kNoDestination});
+    EXPECT_EQ(after, old);
+    EXPECT_EQ(names, (std::vector<std::string>{"fix.ips", "game.bin", "out.bin"}));
+}
+
+#ifdef __linux__
+// Success is reported only once the new bytes are on the disk, and their new name with
+// them, so that a power cut right after cannot leave the destination empty or short.
+TEST_F(Apply, NewBytesAndTheirNameAreOnTheDiskBeforeSuccessIsReported)
+{
+    givenSource(pattern(300000, 48));
+    givenPatch(Ips().literal(3, {1}).eof());
+    const std::string folder = std::filesystem::canonical(dir.path("")).string();
+    for (const char* how : {"creating", "replacing"}) {
+        SCOPED_TRACE(how);
+        watchSyncs(destination);
+        const Bytes written = patched();
+        const std::vector<SyncRecord> syncs = takeSyncs();
+        const auto bytes = std::find_if(syncs.begin(), syncs.end(), [&](const SyncRecord& r) {
+            return !r.folder && r.path.rfind(folder + "/out.bin.~vq", 0) == 0;
+        });
+        ASSERT_NE(bytes, syncs.end()) << "the new bytes were not synced under their temporary name";
+        EXPECT_EQ(bytes->size, written.size()) << "synced before they were all written";
+        EXPECT_NE(bytes->watched, bytes->file) << "the new file had taken the destination's place already";
+        const auto name = std::find_if(bytes, syncs.end(), [&](const SyncRecord& r) {
+            return r.folder && r.path == folder && r.watched == bytes->file;
+        });
+        EXPECT_NE(name, syncs.end()) << "the folder was not synced once the new file had taken its place";
+    }
+}
+#endif
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "scenario.h"
 
-#include <cstdio>
 #include <memory>
 
 namespace gui {
@@ -30,21 +29,6 @@ Bytes truncated(const PatchFile& p, std::size_t drop)
     Bytes b = p.encode();
     b.resize(b.size() - drop);
     return b;
-}
-
-// Whether opening a read-only file for writing fails here, tried on a file of our own.
-bool readOnlyEnforced(const std::string& folder)
-{
-    const std::string probe = joinPath(folder, "read-only probe");
-    writeFile(probe, {});
-    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const bool enforced = h == INVALID_HANDLE_VALUE;
-    if (!enforced)
-        CloseHandle(h);
-    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
-    removeFile(probe);
-    return enforced;
 }
 
 TEST(LoadFailure, ReportsAndEmptiesTheList)
@@ -85,6 +69,31 @@ TEST(LoadFailure, ReportsAndEmptiesTheList)
         EXPECT_TRUE(sameBytes(readFile(path), c.bytes)) << "the patch file changed";
     }
     // Patch has nothing to apply after a failed load.
+    EXPECT_REPORT(app, app.patch(), kNeedSource, IconKind::question);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, goodPath, good));
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+// A read error while a patch loads escapes the command and is reported as such; the
+// window then shows no path and a count of 0, as the emptied list holds nothing.
+TEST(LoadFailure, ReadErrorLeavesNoPathAndNoCount)
+{
+    const std::string folder = testFolder();
+    const PatchFile good = goodPatch();
+    const std::string goodPath = writePatch(joinPath(folder, "good.ips"), good);
+    const std::string unreadable = options().unreadable;
+    ASSERT_TRUE(!unreadable.empty() && fileExists(unreadable)) << "no file that fails its reads";
+
+    App app;
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, goodPath, good));
+    app.chooseFile(IDC_BROWSE_PATCH, unreadable);
+    EXPECT_REPORT(app, app.waitForReport(), "A hardware I/O error was reported while accessing an unnamed file.",
+                  IconKind::stop);
+    EXPECT_EQ(app.text(IDC_PATCH_PATH), "");
+    EXPECT_EQ(app.text(IDC_HUNK_COUNT), "0");
+    EXPECT_TRUE(app.list().empty());
+    app.expectNoReport();
+    // Nothing of the earlier patch is left to apply.
     EXPECT_REPORT(app, app.patch(), kNeedSource, IconKind::question);
     ASSERT_NO_FATAL_FAILURE(loadPatch(app, goodPath, good));
     EXPECT_TRUE(app.closeWithEsc());
@@ -168,16 +177,15 @@ TEST(PatchChecks, InOrderAndChangeNoFile)
     EXPECT_EQ(listFolder(outFolder), std::vector<std::string>{"patched.bin"});
     noFileChanged();
 
-    // A read-only destination is not replaced either, where the system enforces the
-    // attribute (Wine running as root does not: root may write any file).
+    // A read-only destination is not replaced either. Windows refuses to open it for
+    // writing; Wine running as root opens it, since root may write any file, and then
+    // refuses to replace it, after the new bytes were written beside it: a write that
+    // fails at its last step, and leaves nothing behind.
     SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_READONLY);
-    if (readOnlyEnforced(folder)) {
-        EXPECT_REPORT(app, app.patch(), kCannotWriteDestination, IconKind::stop);
-        EXPECT_TRUE(sameBytes(readFile(destination), oldDestination)) << "the read-only destination changed";
-        EXPECT_EQ(listFolder(outFolder), std::vector<std::string>{"patched.bin"});
-    } else {
-        std::printf("note: read-only files are writable here; the read-only destination check is left out\n");
-    }
+    EXPECT_REPORT(app, app.patch(), kCannotWriteDestination, IconKind::stop);
+    EXPECT_TRUE(sameBytes(readFile(destination), oldDestination)) << "the read-only destination changed";
+    EXPECT_EQ(GetFileAttributesA(destination.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(listFolder(outFolder), std::vector<std::string>{"patched.bin"});
     SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // A destination whose folder has gone.

@@ -108,6 +108,37 @@ TEST(Patch, WritesTickedHunksInListOrder)
     EXPECT_TRUE(app.closeWithEsc());
 }
 
+// Replacing a destination keeps what it was besides its bytes, and a file left beside it
+// by a run that ended half way neither stops the save nor is touched.
+TEST(Patch, ReplacedDestinationStaysHiddenAndStaleFilesAreLeftAlone)
+{
+    PatchFile p;
+    p.literal(0x20, randomBytes(40, 50));
+    p.run(0x300, 100, 0x5A);
+    const Files f(randomBytes(0x400, 51), p);
+    writeFile(f.destination, randomBytes(0x900, 52));
+    ASSERT_TRUE(SetFileAttributesA(f.destination.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const std::string stale = f.destination + ".~vq0";
+    const Bytes staleBytes = randomBytes(0x80, 53);
+    writeFile(stale, staleBytes);
+
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, f.source);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, f.patch, p));
+    app.chooseExistingDestination(f.destination);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        expectPatched(app, f, p, {1, 1}, app.patch());
+        EXPECT_EQ(GetFileAttributesA(f.destination.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD(FILE_ATTRIBUTE_HIDDEN))
+            << "the destination was hidden and is no longer";
+        EXPECT_TRUE(sameBytes(readFile(stale), staleBytes)) << "the stale file changed";
+        EXPECT_EQ(listFolder(f.folder),
+                  (std::vector<std::string>{"patch.ips", "patched.bin", "patched.bin.~vq0", "source.bin"}));
+    }
+    SetFileAttributesA(f.destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
 TEST(Patch, TargetSizePadsAndCuts)
 {
     const Bytes source = randomBytes(3000, 11);

@@ -171,6 +171,9 @@ protected:
 };
 
 constexpr DWORD kPush = BS_PUSHBUTTON, kDefault = BS_DEFPUSHBUTTON, kGroupBox = BS_GROUPBOX;
+// Text controls start a group, as the resource compiler's defaults for them say; a
+// picture, written as a plain control, does not.
+constexpr DWORD kPicture = SS_TYPEMASK | WS_GROUP;
 
 struct Expected {
     int id;
@@ -232,17 +235,17 @@ TEST_F(Resources, MainWindowTemplate)
         {1005, "Button", "Browse", 263, 46, 38, 13, BS_TYPEMASK, kPush, WS_TABSTOP},
         {1004, "Button", "Destination file", 7, 67, 300, 27, BS_TYPEMASK, kGroupBox, 0},
         {1006, "Button", "Browse", 263, 76, 38, 13, BS_TYPEMASK, kPush, WS_TABSTOP},
-        {1000, "Static", "Not set", 13, 16, 243, 13, pathStyle, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0},
-        {1007, "Static", "Not set", 13, 46, 243, 13, pathStyle, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0},
-        {1008, "Static", "Not set", 13, 76, 243, 13, pathStyle, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, 0},
+        {1000, "Static", "Not set", 13, 16, 243, 13, pathStyle, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, WS_GROUP},
+        {1007, "Static", "Not set", 13, 46, 243, 13, pathStyle, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, WS_GROUP},
+        {1008, "Static", "Not set", 13, 76, 243, 13, pathStyle, SS_LEFTNOWORDWRAP | SS_CENTERIMAGE, WS_GROUP},
         {1013, "ListBox", "", 13, 108, 132, 99, listMask, list, 0},
         {1014, "Button", "Hunk list", 7, 99, 197, 114, BS_TYPEMASK, kGroupBox, 0},
         {1015, "Button", "Select All", 149, 108, 50, 14, BS_TYPEMASK, kPush, WS_TABSTOP},
         {1016, "Button", "Select None", 149, 148, 50, 14, BS_TYPEMASK, kPush, WS_TABSTOP},
         {1017, "Button", "Invert", 149, 128, 50, 14, BS_TYPEMASK, kPush, WS_TABSTOP},
-        {-1, "Static", "Hunks in patch:", 149, 168, 50, 8, SS_TYPEMASK, SS_LEFT, 0},
-        {1020, "Static", "0", 149, 178, 50, 8, SS_TYPEMASK, SS_CENTER, 0},
-        {1022, "Static", "#130", 224, 113, 71, 70, SS_TYPEMASK, SS_BITMAP, 0},
+        {-1, "Static", "Hunks in patch:", 149, 168, 50, 8, SS_TYPEMASK, SS_LEFT, WS_GROUP},
+        {1020, "Static", "0", 149, 178, 50, 8, SS_TYPEMASK, SS_CENTER, WS_GROUP},
+        {1022, "Static", "#130", 224, 113, 71, 70, kPicture, SS_BITMAP, 0},
     });
 }
 
@@ -257,10 +260,11 @@ TEST_F(Resources, AboutBoxTemplate)
     const DWORD required = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     EXPECT_EQ(d.style & required, required) << std::hex << d.style;
     expectControls(d, {
-        {-1, "Static", "Velquin Version 1.0", 89, 31, 119, 8, SS_TYPEMASK | SS_NOPREFIX, SS_LEFT | SS_NOPREFIX, 0},
-        {-1, "Static", nullptr, 89, 44, 139, 8, SS_TYPEMASK, SS_LEFT, 0},
+        {-1, "Static", "Velquin Version 1.0", 89, 31, 119, 8, SS_TYPEMASK | SS_NOPREFIX, SS_LEFT | SS_NOPREFIX,
+         WS_GROUP},
+        {-1, "Static", nullptr, 89, 44, 139, 8, SS_TYPEMASK, SS_LEFT, WS_GROUP},
         {1, "Button", "OK", 209, 7, 32, 14, BS_TYPEMASK, kDefault, WS_GROUP | WS_TABSTOP},
-        {-1, "Static", "#130", 7, 7, 71, 70, SS_TYPEMASK, SS_BITMAP, 0},
+        {-1, "Static", "#130", 7, 7, 71, 70, kPicture, SS_BITMAP, 0},
     });
 }
 
