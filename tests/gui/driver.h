@@ -28,6 +28,8 @@ struct Options {
     std::string scratch;  // a folder the driver may fill and empty
     // A file that opens but fails every read, as a failing disk does (VELQUIN_UNREADABLE).
     std::string unreadable;
+    // An empty folder on a file system with little room (VELQUIN_FULL_DISK).
+    std::string fullDisk;
 };
 Options& options();
 

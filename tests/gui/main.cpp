@@ -12,6 +12,17 @@
 
 int screenshotPoses();
 
+namespace {
+
+std::string environment(const char* name)
+{
+    char value[MAX_PATH * 4];
+    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length > 0 && length < sizeof value ? value : "";
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     // A crash, ours or the program's (it inherits this), ends the process at once
@@ -32,10 +43,8 @@ int main(int argc, char** argv)
     }
     gui::options().exe = gui::windowsPath(positional[0]);
     gui::options().scratch = gui::windowsPath(positional[1]);
-    char unreadable[MAX_PATH * 4];
-    const DWORD length = GetEnvironmentVariableA("VELQUIN_UNREADABLE", unreadable, sizeof unreadable);
-    if (length > 0 && length < sizeof unreadable)
-        gui::options().unreadable = gui::windowsPath(unreadable);
+    gui::options().unreadable = gui::windowsPath(environment("VELQUIN_UNREADABLE"));
+    gui::options().fullDisk = gui::windowsPath(environment("VELQUIN_FULL_DISK"));
     try {
         gui::makeFolder(gui::options().scratch);
     } catch (const std::exception& e) {
