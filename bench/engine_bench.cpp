@@ -19,12 +19,14 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ipsgen.h"
 #include "framework/checklistbox.h"
 #include "framework/portable/report_record.h"
 #include "patch/hunkset.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -45,27 +47,18 @@ struct Case {
 };
 
 struct Workspace {
-    fs::path dir;
+    std::unique_ptr<support::ScratchDir> dir;
     std::string source;
     std::vector<Case> cases;
 
-    ~Workspace()
-    {
-        std::error_code ignored;
-        if (!dir.empty())
-            fs::remove_all(dir, ignored);
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string path(const std::string& name) const { return dir->path(name); }
 };
 
 Workspace g_work;
 
 void describeWorkspace()
 {
-    std::string pattern = (fs::temp_directory_path() / "velquin-bench-XXXXXX").string();
-    if (!mkdtemp(&pattern[0]))
-        throw std::runtime_error("cannot create a scratch folder");
-    g_work.dir = pattern;
+    g_work.dir.reset(new support::ScratchDir("velquin-bench"));
     g_work.source = g_work.path("source.bin");
 
     auto add = [](std::string name, std::size_t records, Order order, bool apply,
@@ -91,11 +84,11 @@ void describeWorkspace()
 
 void writeInputs()
 {
-    benchgen::writeFile(g_work.source, benchgen::randomBytes(kSourceSize, 1));
+    support::writeFile(g_work.source, support::randomBytes(kSourceSize, 1));
     for (const Case& c : g_work.cases) {
         std::vector<benchgen::Record> records = c.make();
         benchgen::arrange(records, c.order, 7);
-        benchgen::writeFile(c.patch, benchgen::encodeIps(records, 11));
+        support::writeFile(c.patch, benchgen::encodeIps(records, 11));
     }
 }
 
@@ -420,25 +413,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
+    // Cases that apply are timed every way; the others only load, once.
+    const std::pair<const char*, void (*)(benchmark::State&, const Case&)> kinds[] = {
+        {"load", benchLoad}, {"reload", benchReload}, {"list", benchList}, {"apply", benchApply}, {"floor", benchFloor}};
     for (const Case& c : g_work.cases) {
-        auto* load = benchmark::RegisterBenchmark(("load/" + c.name).c_str(), benchLoad, c);
-        load->Unit(benchmark::kMillisecond)->UseRealTime();
-        if (!c.apply) {
-            load->Iterations(1);
-            continue;
+        for (const auto& [kind, run] : kinds) {
+            auto* registered = benchmark::RegisterBenchmark(runName(kind, c).c_str(), run, c);
+            registered->Unit(benchmark::kMillisecond)->UseRealTime();
+            if (!c.apply) {
+                registered->Iterations(1);
+                break;
+            }
         }
-        benchmark::RegisterBenchmark(("reload/" + c.name).c_str(), benchReload, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("list/" + c.name).c_str(), benchList, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("apply/" + c.name).c_str(), benchApply, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("floor/" + c.name).c_str(), benchFloor, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
     }
     Collector collector;
     try {

@@ -22,6 +22,8 @@
 #include "framework/portable/report_record.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "patch/hunkset.h"
+#include "tests/support/files.h"
+#include "tests/support/listhost.h"
 
 namespace {
 
@@ -32,9 +34,6 @@ constexpr double kLoadTarget = 1.5;   // seconds until a 100,000-record patch's 
 constexpr double kApplyTarget = 0.5;  // seconds until Patch on 16 MiB reports
 constexpr std::size_t kTargetRecords = 100000;
 constexpr int kRepeats = 3;
-
-constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LBS_SORT | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOSEL |
-                             LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER;
 
 constexpr std::size_t kSameRecords[2] = {10000, 40000};
 std::size_t g_records = kTargetRecords;
@@ -73,51 +72,22 @@ void require(bool ok, const char* what)
         throw std::runtime_error(what);
 }
 
-LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_MEASUREITEM) {
-        reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = 16;
-        return TRUE;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-// A parent window answering WM_MEASUREITEM, and the list box as the program's dialog has it.
+// The list box as the program's dialog has it, in a window of its own.
 class ListWindow {
 public:
-    explicit ListWindow(bool shown)
+    explicit ListWindow(bool shown) : m_host(shown)
     {
-        static const ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = parentProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "VelquinBenchParent";
-            return RegisterClassA(&wc);
-        }();
-        require(atom != 0, "cannot register the window class");
-        m_parent = CreateWindowA("VelquinBenchParent", "Velquin bench", WS_OVERLAPPEDWINDOW, 0, 0, 320, 400, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-        m_list = CreateWindowA("LISTBOX", "", kListStyle, 10, 10, 260, 300, m_parent, reinterpret_cast<HMENU>(1013),
-                               GetModuleHandleA(nullptr), nullptr);
-        require(m_parent && m_list, "cannot create the list box");
-        if (shown) {
-            ShowWindow(m_parent, SW_SHOWNOACTIVATE);
-            UpdateWindow(m_parent);
+        if (shown)
             pump();
-        }
-        list.impl().hwnd = m_list;
+        list.impl().hwnd = m_host.list();
     }
-    ~ListWindow() { DestroyWindow(m_parent); }
-    ListWindow(const ListWindow&) = delete;
-    ListWindow& operator=(const ListWindow&) = delete;
-
-    HWND hwnd() const { return m_list; }
-    void setRedraw(bool on) { SendMessageA(m_list, WM_SETREDRAW, on ? TRUE : FALSE, 0); }
+    HWND hwnd() const { return m_host.list(); }
+    void setRedraw(bool on) { SendMessageA(hwnd(), WM_SETREDRAW, on ? TRUE : FALSE, 0); }
     // After filling with redraw held off: let the control show its new contents.
     void redrawAll()
     {
         setRedraw(true);
-        InvalidateRect(m_list, nullptr, TRUE);
+        InvalidateRect(hwnd(), nullptr, TRUE);
     }
     static void pump()
     {
@@ -131,8 +101,7 @@ public:
     CCheckListBox list;
 
 private:
-    HWND m_parent = nullptr;  // owns m_list
-    HWND m_list = nullptr;
+    support::ListBoxHost m_host;
 };
 
 struct Patch {
@@ -141,49 +110,21 @@ struct Patch {
 };
 
 struct Inputs {
-    std::string dir;
+    support::ScratchDir dir{"velquin-bench"};
     std::string source;
     Patch ascending, descending, random, shown;
     Patch same[2];  // every record with one label, at two sizes
-    std::vector<std::string> written;
-
-    ~Inputs()
-    {
-        for (const std::string& p : written)
-            DeleteFileA(p.c_str());
-        if (!dir.empty())
-            RemoveDirectoryA(dir.c_str());
-    }
-    std::string path(const char* name)
-    {
-        written.push_back(dir + "\\" + name);
-        return written.back();
-    }
 };
-
-std::string makeFolder()
-{
-    char temp[MAX_PATH];
-    require(GetTempPathA(MAX_PATH, temp) != 0, "no temporary folder");
-    for (int i = 0; i < 100; ++i) {
-        std::string dir = std::string(temp) + "velquin-bench-" + std::to_string(GetCurrentProcessId()) + "-" +
-                          std::to_string(i);
-        if (CreateDirectoryA(dir.c_str(), nullptr))
-            return dir;
-    }
-    throw std::runtime_error("cannot create a scratch folder");
-}
 
 void makeInputs(Inputs& in)
 {
-    in.dir = makeFolder();
-    in.source = in.path("source.bin");
-    benchgen::writeFile(in.source, benchgen::randomBytes(kSourceSize, 1));
+    in.source = in.dir.path("source.bin");
+    support::writeFile(in.source, support::randomBytes(kSourceSize, 1));
     const std::vector<benchgen::Record> records = benchgen::randomRecords(g_records, 1, 160, kSourceSize, 100);
     auto write = [&](Patch& patch, const char* name, std::vector<benchgen::Record> arranged, Order order) {
         benchgen::arrange(arranged, order, 7);
-        patch.path = in.path(name);
-        benchgen::writeFile(patch.path, benchgen::encodeIps(arranged, 11));
+        patch.path = in.dir.path(name);
+        support::writeFile(patch.path, benchgen::encodeIps(arranged, 11));
         patch.records = std::move(arranged);
     };
     write(in.ascending, "ascending.ips", records, Order::ascending);
@@ -192,8 +133,6 @@ void makeInputs(Inputs& in)
     write(in.shown, "shown.ips", benchgen::randomRecords(g_shownRecords, 1, 160, kSourceSize, 300), Order::random);
     write(in.same[0], "same-small.ips", benchgen::sameRecords(kSameRecords[0], 0x1000, 16), Order::ascending);
     write(in.same[1], "same-large.ips", benchgen::sameRecords(kSameRecords[1], 0x1000, 16), Order::ascending);
-    in.path("out.bin");
-    in.path("floor.bin");
 }
 
 void loadChecked(CHunkSet& set, CCheckListBox& list, const Patch& patch)
@@ -353,7 +292,7 @@ struct Fill {
                 LRESULT at = SendMessageA(window->hwnd(), LB_ADDSTRING, 0,
                                           reinterpret_cast<LPARAM>(listOrder[i].c_str()));
                 SendMessageA(window->hwnd(), LB_SETITEMDATA, at,
-                             static_cast<LPARAM>(CCheckListBox::Impl::withCheck(static_cast<ULONG_PTR>(i), 1)));
+                             static_cast<LPARAM>(WordWithCheck(static_cast<std::uint64_t>(i), 1)));
             }
         });
     }
@@ -450,7 +389,7 @@ void sameLabelFigures(const Inputs& in)
 double applyFloor(const Inputs& in)
 {
     std::vector<unsigned char> image(kSourceSize);
-    const std::string out = in.dir + "\\floor.bin";
+    const std::string out = in.dir.path("floor.bin");
     return median(nullptr, [&] {
         HANDLE h = CreateFileA(in.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         DWORD got = 0;
@@ -473,7 +412,7 @@ void applyFigures(const Inputs& in)
     ListWindow window(false);
     CHunkSet set;
     loadChecked(set, window.list, in.random);
-    const std::string out = in.dir + "\\out.bin";
+    const std::string out = in.dir.path("out.bin");
     const double apply = median(nullptr, [&] {
         recordedReports().clear();
         set.ApplyPatch(in.source, out, window.list);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "framework/win32/checklistbox_word.h"
+
 namespace gui {
 
 void trace(const std::string& what)
@@ -80,120 +82,11 @@ UnmanagedWindows::~UnmanagedWindows()
 
 // ---- files ---------------------------------------------------------------------------
 
-std::string joinPath(const std::string& folder, const std::string& name)
-{
-    if (folder.empty() || folder.back() == '\\')
-        return folder + name;
-    return folder + "\\" + name;
-}
-
-namespace {
-
-void removeTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(joinPath(folder, "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = joinPath(folder, name);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-}  // namespace
-
-void makeFolder(const std::string& folder)
-{
-    if (folder.empty() || GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return;
-    std::size_t slash = folder.find_last_of('\\');
-    if (slash != std::string::npos && slash > 2)
-        makeFolder(folder.substr(0, slash));
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        throw DriverError("cannot create folder " + folder);
-}
-
 std::string freshFolder(const std::string& name)
 {
     std::string folder = joinPath(options().scratch, name);
-    removeTree(folder);
-    makeFolder(folder);
+    support::emptyFolder(folder);
     return folder;
-}
-
-Bytes readFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        throw DriverError("cannot read " + path);
-    Bytes bytes(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    if (!ok || (!bytes.empty() && got != bytes.size()))
-        throw DriverError("short read of " + path);
-    return bytes;
-}
-
-void writeFile(const std::string& path, const Bytes& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        throw DriverError("cannot write " + path);
-    DWORD put = 0;
-    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(file);
-    if (!ok || put != bytes.size())
-        throw DriverError("short write of " + path);
-}
-
-bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void removeFile(const std::string& path)
-{
-    if (fileExists(path) && !DeleteFileA(path.c_str()))
-        throw DriverError("cannot remove " + path);
-}
-
-std::vector<std::string> listFolder(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(joinPath(folder, "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-Bytes randomBytes(std::size_t n, std::uint32_t seed)
-{
-    Bytes out(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : out) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<std::uint8_t>(x >> 24);
-    }
-    return out;
 }
 
 HeldFile::HeldFile(const std::string& path)
@@ -846,9 +739,9 @@ std::vector<ListItem> App::list() const
         text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
         for (wchar_t c : text)
             it.label += c < 0x80 ? static_cast<char>(c) : '?';
-        const auto raw = static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i));
-        it.data = static_cast<std::uint32_t>(raw & 0xFFFFFFFFull);
-        it.check = static_cast<int>((raw >> 32) & 0x3);
+        const auto word = static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i));
+        it.data = ItemDataOfWord(word);
+        it.check = CheckOfWord(word);
         items.push_back(it);
     }
     return items;
@@ -856,12 +749,16 @@ std::vector<ListItem> App::list() const
 
 std::vector<int> App::checks() const
 {
-    HWND box = item(IDC_HUNK_LIST);
-    const LRESULT count = send(box, LB_GETCOUNT);
+    const LRESULT count = send(item(IDC_HUNK_LIST), LB_GETCOUNT);
     std::vector<int> out;
-    for (LRESULT i = 0; i < count; ++i)
-        out.push_back(static_cast<int>((static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i)) >> 32) & 0x3));
+    for (int i = 0; i < count; ++i)
+        out.push_back(check(i));
     return out;
+}
+
+int App::check(int index) const
+{
+    return CheckOfWord(static_cast<ULONG_PTR>(send(item(IDC_HUNK_LIST), LB_GETITEMDATA, index)));
 }
 
 void App::showRow(int index)
