@@ -139,6 +139,16 @@ void benchLoad(benchmark::State& state, const Case& c)
     }
 }
 
+// Loads c's patch ahead of a benchmark that needs it; when it does not load, the
+// benchmark is skipped with that error.
+bool loadFirst(benchmark::State& state, const Case& c, CHunkSet& set, CCheckListBox& list)
+{
+    if (set.LoadPatch(c.patch, list))
+        return true;
+    state.SkipWithError("the patch did not load");
+    return false;
+}
+
 // The in-memory list alone, filled as LoadPatch fills it: labels in list order, each
 // with its item data and a tick.
 void benchList(benchmark::State& state, const Case& c)
@@ -147,10 +157,8 @@ void benchList(benchmark::State& state, const Case& c)
     {
         CHunkSet set;
         CCheckListBox list;
-        if (!set.LoadPatch(c.patch, list)) {
-            state.SkipWithError("the patch did not load");
+        if (!loadFirst(state, c, set, list))
             return;
-        }
         for (int i = 0; i < list.GetCount(); ++i)
             labels.push_back(list.GetText(i));
     }
@@ -174,7 +182,8 @@ void benchReload(benchmark::State& state, const Case& c)
 {
     CHunkSet set;
     CCheckListBox list;
-    set.LoadPatch(c.patch, list);
+    if (!loadFirst(state, c, set, list))
+        return;
     for (auto _ : state) {
         recordedReports().clear();
         if (!set.LoadPatch(c.patch, list) || static_cast<std::size_t>(list.GetCount()) != c.records) {
@@ -188,10 +197,8 @@ void benchApply(benchmark::State& state, const Case& c)
 {
     CHunkSet set;
     CCheckListBox list;
-    if (!set.LoadPatch(c.patch, list)) {
-        state.SkipWithError("the patch did not load");
+    if (!loadFirst(state, c, set, list))
         return;
-    }
     const std::string destination = g_work.path("out-" + c.name + ".bin");
     for (auto _ : state) {
         recordedReports().clear();

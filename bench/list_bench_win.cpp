@@ -173,22 +173,35 @@ void scaledRow(const std::string& name, double seconds, std::size_t items, doubl
                 seconds / items * 1e6, kTargetRecords / 1000, scaled, scaled / target, target);
 }
 
-// LoadPatch into a fresh, empty list box, as the first Browse does; with the window
-// shown, until the list has painted.
+// The median of body on a window made afresh before each run, and filled by prepare;
+// with redraw held off around body when asked, and with the window shown, until the
+// list has painted.
+double timeInWindow(std::unique_ptr<ListWindow>& window, bool shown, bool redrawOff,
+                    const std::function<void()>& prepare, const std::function<void()>& body)
+{
+    return median(
+        [&] {
+            window.reset();
+            window.reset(new ListWindow(shown));
+            prepare();
+        },
+        [&] {
+            if (redrawOff)
+                window->setRedraw(false);
+            body();
+            if (redrawOff)
+                window->redrawAll();
+            if (shown)
+                UpdateWindow(window->hwnd());
+        });
+}
+
+// LoadPatch into a fresh, empty list box, as the first Browse does.
 double timeLoad(const Patch& patch, bool shown, bool redrawOff)
 {
     CHunkSet set;
     std::unique_ptr<ListWindow> window;
-    return median([&] { window.reset(); window.reset(new ListWindow(shown)); },
-                  [&] {
-                      if (redrawOff)
-                          window->setRedraw(false);
-                      loadChecked(set, window->list, patch);
-                      if (redrawOff)
-                          window->redrawAll();
-                      if (shown)
-                          UpdateWindow(window->hwnd());
-                  });
+    return timeInWindow(window, shown, redrawOff, [] {}, [&] { loadChecked(set, window->list, patch); });
 }
 
 // The messages a load sends, and what a fill could send instead, over one patch's labels.
@@ -199,34 +212,15 @@ struct Fill {
 
     Fill(const Patch& patch, bool shown) : fileOrder(labelsOf(patch, false)), listOrder(labelsOf(patch, true)), shown(shown) {}
 
-    void fresh()
-    {
-        window.reset();
-        window.reset(new ListWindow(shown));
-    }
     void add(const std::vector<std::string>& labels)
     {
         for (const std::string& l : labels)
             SendMessageA(window->hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(l.c_str()));
     }
-    void filled()
+    // Times body on a fresh window, empty or holding the labels in list order.
+    double time(bool prefill, bool redrawOff, const std::function<void()>& body)
     {
-        fresh();
-        add(listOrder);
-    }
-    template <class Body>
-    double time(bool prefill, bool redrawOff, Body body)
-    {
-        return median([&] { prefill ? filled() : fresh(); },
-                      [&] {
-                          if (redrawOff)
-                              window->setRedraw(false);
-                          body();
-                          if (redrawOff)
-                              window->redrawAll();
-                          if (shown)
-                              UpdateWindow(window->hwnd());
-                      });
+        return timeInWindow(window, shown, redrawOff, [&] { if (prefill) add(listOrder); }, body);
     }
     int count() const { return static_cast<int>(listOrder.size()); }
 
@@ -281,7 +275,7 @@ struct Fill {
     }
     double resetContent()
     {
-        return median([&] { filled(); }, [&] { window->list.ResetContent(); });
+        return time(true, false, [&] { window->list.ResetContent(); });
     }
     // Two messages an item: the label, then its data word with the tick already in it.
     // A new item is invalidated by the control itself, so nothing else needs repainting.
@@ -388,21 +382,26 @@ void sameLabelFigures(const Inputs& in)
 // Reading the source and writing the output with one ReadFile and one WriteFile each.
 double applyFloor(const Inputs& in)
 {
+    struct File {
+        HANDLE handle;
+        ~File()
+        {
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        }
+    };
     std::vector<unsigned char> image(kSourceSize);
     const std::string out = in.dir.path("floor.bin");
     return median(nullptr, [&] {
-        HANDLE h = CreateFileA(in.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        DWORD got = 0;
-        const bool read = h != INVALID_HANDLE_VALUE && ReadFile(h, image.data(), kSourceSize, &got, nullptr);
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        require(read && got == kSourceSize, "cannot read the source");
-        h = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD put = 0;
-        const bool written = h != INVALID_HANDLE_VALUE && WriteFile(h, image.data(), kSourceSize, &put, nullptr);
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        require(written && put == kSourceSize, "cannot write the floor file");
+        DWORD done = 0;
+        {
+            File source{CreateFileA(in.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+            require(ReadFile(source.handle, image.data(), kSourceSize, &done, nullptr) && done == kSourceSize,
+                    "cannot read the source");
+        }
+        File output{CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
+        require(WriteFile(output.handle, image.data(), kSourceSize, &done, nullptr) && done == kSourceSize,
+                "cannot write the floor file");
     });
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "framework/win32/checklistbox_word.h"
@@ -133,34 +134,45 @@ std::string className(HWND window)
     return name;
 }
 
-std::vector<HWND> topWindows(DWORD pid, const char* windowClass, const char* caption)
+namespace {
+
+// The top-level windows (no parent) or the descendants of parent that keep accepts.
+std::vector<HWND> enumerate(HWND parent, const std::function<bool(HWND)>& keep)
 {
     struct Search {
-        DWORD pid;
-        const char* windowClass;
-        const char* caption;
+        const std::function<bool(HWND)>& keep;
         std::vector<HWND> found;
-    } search{pid, windowClass, caption, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if ((s.pid && owner != s.pid) || !IsWindowVisible(window))
-                return TRUE;
-            if (s.windowClass && className(window) != s.windowClass)
-                return TRUE;
-            if (s.caption) {
-                char text[512] = {};
-                GetWindowTextA(window, text, sizeof text);
-                if (std::strcmp(text, s.caption) != 0)
-                    return TRUE;
-            }
+    } search{keep, {}};
+    const WNDENUMPROC visit = [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        if (s.keep(window))
             s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        return TRUE;
+    };
+    if (parent)
+        EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&search));
+    else
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+}  // namespace
+
+std::vector<HWND> topWindows(DWORD pid, const char* windowClass, const char* caption)
+{
+    return enumerate(nullptr, [&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if ((pid && owner != pid) || !IsWindowVisible(window))
+            return false;
+        if (windowClass && className(window) != windowClass)
+            return false;
+        if (!caption)
+            return true;
+        char text[512] = {};
+        GetWindowTextA(window, text, sizeof text);
+        return std::strcmp(text, caption) == 0;
+    });
 }
 
 HWND findWindow(DWORD pid, const char* windowClass, const char* caption, DWORD timeoutMs, HWND except)
@@ -196,20 +208,9 @@ std::vector<HWND> children(HWND parent)
 
 std::vector<HWND> descendants(HWND parent, const char* windowClass)
 {
-    struct Search {
-        const char* windowClass;
-        std::vector<HWND> found;
-    } search{windowClass, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            if (IsWindowVisible(window) && _stricmp(className(window).c_str(), s.windowClass) == 0)
-                s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return enumerate(parent, [&](HWND window) {
+        return IsWindowVisible(window) && _stricmp(className(window).c_str(), windowClass) == 0;
+    });
 }
 
 void clickButton(HWND button)
