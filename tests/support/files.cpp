@@ -14,6 +14,9 @@
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace support {
@@ -80,11 +83,7 @@ void writeFile(const std::string& path, const Bytes& bytes)
         throw std::runtime_error("short write of " + path);
 }
 
-bool fileExists(const std::string& path)
-{
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0;
-}
+bool fileExists(const std::string& path) { return access(path.c_str(), 0) == 0; }
 
 void removeFile(const std::string& path)
 {
