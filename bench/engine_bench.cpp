@@ -20,12 +20,14 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ipsgen.h"
 #include "framework/checklistbox.h"
 #include "framework/portable/report_record.h"
 #include "patch/hunkset.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -46,27 +48,18 @@ struct Case {
 };
 
 struct Workspace {
-    fs::path dir;
+    std::unique_ptr<support::ScratchDir> dir;
     std::string source;
     std::vector<Case> cases;
 
-    ~Workspace()
-    {
-        std::error_code ignored;
-        if (!dir.empty())
-            fs::remove_all(dir, ignored);
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::string path(const std::string& name) const { return dir->path(name); }
 };
 
 Workspace g_work;
 
 void describeWorkspace()
 {
-    std::string pattern = (fs::temp_directory_path() / "velquin-bench-XXXXXX").string();
-    if (!mkdtemp(&pattern[0]))
-        throw std::runtime_error("cannot create a scratch folder");
-    g_work.dir = pattern;
+    g_work.dir.reset(new support::ScratchDir("velquin-bench"));
     g_work.source = g_work.path("source.bin");
 
     auto add = [](std::string name, std::size_t records, Order order, bool apply,
@@ -92,11 +85,11 @@ void describeWorkspace()
 
 void writeInputs()
 {
-    benchgen::writeFile(g_work.source, benchgen::randomBytes(kSourceSize, 1));
+    support::writeFile(g_work.source, support::randomBytes(kSourceSize, 1));
     for (const Case& c : g_work.cases) {
         std::vector<benchgen::Record> records = c.make();
         benchgen::arrange(records, c.order, 7);
-        benchgen::writeFile(c.patch, benchgen::encodeIps(records, 11));
+        support::writeFile(c.patch, benchgen::encodeIps(records, 11));
     }
 }
 
@@ -147,6 +140,16 @@ void benchLoad(benchmark::State& state, const Case& c)
     }
 }
 
+// Loads c's patch ahead of a benchmark that needs it; when it does not load, the
+// benchmark is skipped with that error.
+bool loadFirst(benchmark::State& state, const Case& c, CHunkSet& set, CCheckListBox& list)
+{
+    if (set.LoadPatch(c.patch, list))
+        return true;
+    state.SkipWithError("the patch did not load");
+    return false;
+}
+
 // The in-memory list alone, filled as LoadPatch fills it: labels in list order, each
 // with its item data and a tick.
 void benchList(benchmark::State& state, const Case& c)
@@ -155,10 +158,8 @@ void benchList(benchmark::State& state, const Case& c)
     {
         CHunkSet set;
         CCheckListBox list;
-        if (!set.LoadPatch(c.patch, list)) {
-            state.SkipWithError("the patch did not load");
+        if (!loadFirst(state, c, set, list))
             return;
-        }
         for (int i = 0; i < list.GetCount(); ++i)
             labels.push_back(list.GetText(i));
     }
@@ -182,7 +183,8 @@ void benchReload(benchmark::State& state, const Case& c)
 {
     CHunkSet set;
     CCheckListBox list;
-    set.LoadPatch(c.patch, list);
+    if (!loadFirst(state, c, set, list))
+        return;
     for (auto _ : state) {
         recordedReports().clear();
         if (!set.LoadPatch(c.patch, list) || static_cast<std::size_t>(list.GetCount()) != c.records) {
@@ -196,10 +198,8 @@ void benchApply(benchmark::State& state, const Case& c)
 {
     CHunkSet set;
     CCheckListBox list;
-    if (!set.LoadPatch(c.patch, list)) {
-        state.SkipWithError("the patch did not load");
+    if (!loadFirst(state, c, set, list))
         return;
-    }
     const std::string destination = g_work.path("out-" + c.name + ".bin");
     for (auto _ : state) {
         recordedReports().clear();
@@ -453,28 +453,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
+    // Cases that apply are timed every way; the others only load, once.
+    const std::pair<const char*, void (*)(benchmark::State&, const Case&)> kinds[] = {
+        {"load", benchLoad}, {"reload", benchReload}, {"list", benchList}, {"apply", benchApply}, {"floor", benchFloor},
+        {"synced", benchSyncedFloor}};
     for (const Case& c : g_work.cases) {
-        auto* load = benchmark::RegisterBenchmark(("load/" + c.name).c_str(), benchLoad, c);
-        load->Unit(benchmark::kMillisecond)->UseRealTime();
-        if (!c.apply) {
-            load->Iterations(1);
-            continue;
+        for (const auto& [kind, run] : kinds) {
+            auto* registered = benchmark::RegisterBenchmark(runName(kind, c).c_str(), run, c);
+            registered->Unit(benchmark::kMillisecond)->UseRealTime();
+            if (!c.apply) {
+                registered->Iterations(1);
+                break;
+            }
         }
-        benchmark::RegisterBenchmark(("reload/" + c.name).c_str(), benchReload, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("list/" + c.name).c_str(), benchList, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("apply/" + c.name).c_str(), benchApply, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("floor/" + c.name).c_str(), benchFloor, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("synced/" + c.name).c_str(), benchSyncedFloor, c)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
     }
     Collector collector;
     try {

@@ -1,20 +1,14 @@
 #include "bench/ipsgen.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <stdexcept>
+
+#include "tests/support/ips.h"
 
 namespace benchgen {
 
 namespace {
 
-constexpr std::uint32_t kEndMarker = 0x454F46;
-
-void put(std::vector<unsigned char>& out, std::uint32_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
+constexpr std::uint32_t kEndMarker = 0x454F46;  // an offset that reads as "EOF"
 
 }  // namespace
 
@@ -68,49 +62,17 @@ void arrange(std::vector<Record>& records, Order order, std::uint64_t seed)
     }
 }
 
-std::vector<unsigned char> encodeIps(const std::vector<Record>& records, std::uint64_t seed)
+support::Bytes encodeIps(const std::vector<Record>& records, std::uint64_t seed)
 {
     Rng rng(seed);
-    std::vector<unsigned char> out{'P', 'A', 'T', 'C', 'H'};
+    support::Ips ips;
     for (const Record& r : records) {
-        put(out, r.offset, 3);
-        if (r.run) {
-            put(out, 0, 2);
-            put(out, r.length, 2);
-            out.push_back(static_cast<unsigned char>(rng.next()));
-            continue;
-        }
-        put(out, r.length, 2);
-        for (std::uint32_t i = 0; i < r.length; i += 8) {
-            std::uint64_t v = rng.next();
-            for (std::uint32_t j = i; j < r.length && j < i + 8; ++j, v >>= 8)
-                out.push_back(static_cast<unsigned char>(v));
-        }
+        if (r.run)
+            ips.run(r.offset, static_cast<std::uint16_t>(r.length), static_cast<std::uint8_t>(rng.next()));
+        else
+            ips.literal(r.offset, support::randomBytes(r.length, static_cast<std::uint32_t>(rng.next())));
     }
-    put(out, kEndMarker, 3);
-    return out;
-}
-
-std::vector<unsigned char> randomBytes(std::size_t size, std::uint64_t seed)
-{
-    Rng rng(seed);
-    std::vector<unsigned char> out(size);
-    for (std::size_t i = 0; i < size; i += 8) {
-        std::uint64_t v = rng.next();
-        for (std::size_t j = i; j < size && j < i + 8; ++j, v >>= 8)
-            out[j] = static_cast<unsigned char>(v);
-    }
-    return out;
-}
-
-void writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        throw std::runtime_error("cannot create " + path);
-    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !whole)
-        throw std::runtime_error("cannot write " + path);
+    return ips.eof().bytes();
 }
 
 }  // namespace benchgen

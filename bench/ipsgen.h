@@ -1,10 +1,11 @@
 #pragma once
-// Generated inputs for the benchmarks: sources of random bytes and IPS patches of
-// many records, the same on every platform and every run.
+// Generated patches for the benchmarks: many records, the same on every platform and
+// every run, written with tests/support's IPS writer.
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "tests/support/files.h"
 
 namespace benchgen {
 
@@ -36,11 +37,8 @@ std::vector<Record> randomRecords(std::size_t count, std::uint32_t minLength, st
 std::vector<Record> sameRecords(std::size_t count, std::uint32_t offset, std::uint32_t length);
 void arrange(std::vector<Record>& records, Order order, std::uint64_t seed);
 
-// The patch file: "PATCH", the records in the order given, "EOF", no target size.
-std::vector<unsigned char> encodeIps(const std::vector<Record>& records, std::uint64_t seed);
-std::vector<unsigned char> randomBytes(std::size_t size, std::uint64_t seed);
-
-// Throws std::runtime_error when the file cannot be written whole.
-void writeFile(const std::string& path, const std::vector<unsigned char>& bytes);
+// The patch file: "PATCH", the records in the order given with bytes drawn from seed,
+// "EOF", no target size.
+support::Bytes encodeIps(const std::vector<Record>& records, std::uint64_t seed);
 
 }  // namespace benchgen

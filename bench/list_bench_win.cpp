@@ -23,7 +23,10 @@
 #include "bench/ipsgen.h"
 #include "framework/portable/report_record.h"
 #include "framework/win32/checklistbox_win32.h"
+#include "framework/win32/checklistbox_window.h"
 #include "patch/hunkset.h"
+#include "tests/support/files.h"
+#include "tests/support/listhost.h"
 
 namespace {
 
@@ -34,9 +37,6 @@ constexpr double kLoadTarget = 1.5;   // seconds until a 100,000-record patch's 
 constexpr double kApplyTarget = 0.5;  // seconds until Patch on 16 MiB reports
 constexpr std::size_t kTargetRecords = 100000;
 constexpr int kRepeats = 3;
-
-constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LBS_SORT | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOSEL |
-                             LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER;
 
 constexpr std::size_t kSameRecords[2] = {10000, 40000};
 std::size_t g_records = kTargetRecords;
@@ -85,56 +85,22 @@ LRESULT CALLBACK withoutInitStorage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return CallWindowProcA(g_listBoxProc, hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_MEASUREITEM) {
-        reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = 16;
-        return TRUE;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-// A parent window answering WM_MEASUREITEM, and the list box as the program's dialog has it.
+// The list box as the program's dialog has it, in a window of its own.
 class ListWindow {
 public:
-    explicit ListWindow(bool shown)
+    explicit ListWindow(bool shown) : m_host(shown)
     {
-        static const ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = parentProc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "VelquinBenchParent";
-            return RegisterClassA(&wc);
-        }();
-        require(atom != 0, "cannot register the window class");
-        m_parent = CreateWindowA("VelquinBenchParent", "Velquin bench", WS_OVERLAPPEDWINDOW, 0, 0, 320, 400, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-        m_list = CreateWindowA("LISTBOX", "", kListStyle, 10, 10, 260, 300, m_parent, reinterpret_cast<HMENU>(1013),
-                               GetModuleHandleA(nullptr), nullptr);
-        require(m_parent && m_list, "cannot create the list box");
-        if (shown) {
-            ShowWindow(m_parent, SW_SHOWNOACTIVATE);
-            UpdateWindow(m_parent);
+        if (shown)
             pump();
-        }
-        list.impl().hwnd = m_list;
+        list.impl().hwnd = m_host.list();
     }
-    ~ListWindow() { DestroyWindow(m_parent); }
-    ListWindow(const ListWindow&) = delete;
-    ListWindow& operator=(const ListWindow&) = delete;
-
-    HWND hwnd() const { return m_list; }
-    void ignoreInitStorage()
-    {
-        g_listBoxProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&withoutInitStorage)));
-    }
-    void setRedraw(bool on) { SendMessageA(m_list, WM_SETREDRAW, on ? TRUE : FALSE, 0); }
+    HWND hwnd() const { return m_host.list(); }
+    void setRedraw(bool on) { SendMessageA(hwnd(), WM_SETREDRAW, on ? TRUE : FALSE, 0); }
     // After filling with redraw held off: let the control show its new contents.
     void redrawAll()
     {
         setRedraw(true);
-        InvalidateRect(m_list, nullptr, TRUE);
+        InvalidateRect(hwnd(), nullptr, TRUE);
     }
     static void pump()
     {
@@ -148,8 +114,7 @@ public:
     CCheckListBox list;
 
 private:
-    HWND m_parent = nullptr;  // owns m_list
-    HWND m_list = nullptr;
+    support::ListBoxHost m_host;
 };
 
 struct Patch {
@@ -158,49 +123,21 @@ struct Patch {
 };
 
 struct Inputs {
-    std::string dir;
+    support::ScratchDir dir{"velquin-bench"};
     std::string source;
     Patch ascending, descending, random, shown;
     Patch same[2];  // every record with one label, at two sizes
-    std::vector<std::string> written;
-
-    ~Inputs()
-    {
-        for (const std::string& p : written)
-            DeleteFileA(p.c_str());
-        if (!dir.empty())
-            RemoveDirectoryA(dir.c_str());
-    }
-    std::string path(const char* name)
-    {
-        written.push_back(dir + "\\" + name);
-        return written.back();
-    }
 };
-
-std::string makeFolder()
-{
-    char temp[MAX_PATH];
-    require(GetTempPathA(MAX_PATH, temp) != 0, "no temporary folder");
-    for (int i = 0; i < 100; ++i) {
-        std::string dir = std::string(temp) + "velquin-bench-" + std::to_string(GetCurrentProcessId()) + "-" +
-                          std::to_string(i);
-        if (CreateDirectoryA(dir.c_str(), nullptr))
-            return dir;
-    }
-    throw std::runtime_error("cannot create a scratch folder");
-}
 
 void makeInputs(Inputs& in)
 {
-    in.dir = makeFolder();
-    in.source = in.path("source.bin");
-    benchgen::writeFile(in.source, benchgen::randomBytes(kSourceSize, 1));
+    in.source = in.dir.path("source.bin");
+    support::writeFile(in.source, support::randomBytes(kSourceSize, 1));
     const std::vector<benchgen::Record> records = benchgen::randomRecords(g_records, 1, 160, kSourceSize, 100);
     auto write = [&](Patch& patch, const char* name, std::vector<benchgen::Record> arranged, Order order) {
         benchgen::arrange(arranged, order, 7);
-        patch.path = in.path(name);
-        benchgen::writeFile(patch.path, benchgen::encodeIps(arranged, 11));
+        patch.path = in.dir.path(name);
+        support::writeFile(patch.path, benchgen::encodeIps(arranged, 11));
         patch.records = std::move(arranged);
     };
     write(in.ascending, "ascending.ips", records, Order::ascending);
@@ -209,8 +146,6 @@ void makeInputs(Inputs& in)
     write(in.shown, "shown.ips", benchgen::randomRecords(g_shownRecords, 1, 160, kSourceSize, 300), Order::random);
     write(in.same[0], "same-small.ips", benchgen::sameRecords(kSameRecords[0], 0x1000, 16), Order::ascending);
     write(in.same[1], "same-large.ips", benchgen::sameRecords(kSameRecords[1], 0x1000, 16), Order::ascending);
-    in.path("out.bin");
-    in.path("floor.bin");
 }
 
 void loadChecked(CHunkSet& set, CCheckListBox& list, const Patch& patch)
@@ -251,22 +186,35 @@ void scaledRow(const std::string& name, double seconds, std::size_t items, doubl
                 seconds / items * 1e6, kTargetRecords / 1000, scaled, scaled / target, target);
 }
 
-// LoadPatch into a fresh, empty list box, as the first Browse does; with the window
-// shown, until the list has painted.
+// The median of body on a window made afresh before each run, and filled by prepare;
+// with redraw held off around body when asked, and with the window shown, until the
+// list has painted.
+double timeInWindow(std::unique_ptr<ListWindow>& window, bool shown, bool redrawOff,
+                    const std::function<void()>& prepare, const std::function<void()>& body)
+{
+    return median(
+        [&] {
+            window.reset();
+            window.reset(new ListWindow(shown));
+            prepare();
+        },
+        [&] {
+            if (redrawOff)
+                window->setRedraw(false);
+            body();
+            if (redrawOff)
+                window->redrawAll();
+            if (shown)
+                UpdateWindow(window->hwnd());
+        });
+}
+
+// LoadPatch into a fresh, empty list box, as the first Browse does.
 double timeLoad(const Patch& patch, bool shown, bool redrawOff)
 {
     CHunkSet set;
     std::unique_ptr<ListWindow> window;
-    return median([&] { window.reset(); window.reset(new ListWindow(shown)); },
-                  [&] {
-                      if (redrawOff)
-                          window->setRedraw(false);
-                      loadChecked(set, window->list, patch);
-                      if (redrawOff)
-                          window->redrawAll();
-                      if (shown)
-                          UpdateWindow(window->hwnd());
-                  });
+    return timeInWindow(window, shown, redrawOff, [] {}, [&] { loadChecked(set, window->list, patch); });
 }
 
 // The messages a load sends, and what a fill could send instead, over one patch's labels.
@@ -277,34 +225,15 @@ struct Fill {
 
     Fill(const Patch& patch, bool shown) : fileOrder(labelsOf(patch, false)), listOrder(labelsOf(patch, true)), shown(shown) {}
 
-    void fresh()
-    {
-        window.reset();
-        window.reset(new ListWindow(shown));
-    }
     void add(const std::vector<std::string>& labels)
     {
         for (const std::string& l : labels)
             SendMessageA(window->hwnd(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(l.c_str()));
     }
-    void filled()
+    // Times body on a fresh window, empty or holding the labels in list order.
+    double time(bool prefill, bool redrawOff, const std::function<void()>& body)
     {
-        fresh();
-        add(listOrder);
-    }
-    template <class Body>
-    double time(bool prefill, bool redrawOff, Body body)
-    {
-        return median([&] { prefill ? filled() : fresh(); },
-                      [&] {
-                          if (redrawOff)
-                              window->setRedraw(false);
-                          body();
-                          if (redrawOff)
-                              window->redrawAll();
-                          if (shown)
-                              UpdateWindow(window->hwnd());
-                      });
+        return timeInWindow(window, shown, redrawOff, [&] { if (prefill) add(listOrder); }, body);
     }
     int count() const { return static_cast<int>(listOrder.size()); }
 
@@ -359,7 +288,7 @@ struct Fill {
     }
     double resetContent()
     {
-        return median([&] { filled(); }, [&] { window->list.ResetContent(); });
+        return time(true, false, [&] { window->list.ResetContent(); });
     }
     // Two messages an item: the label, then its data word with the tick already in it.
     // A new item is invalidated by the control itself, so nothing else needs repainting.
@@ -370,7 +299,7 @@ struct Fill {
                 LRESULT at = SendMessageA(window->hwnd(), LB_ADDSTRING, 0,
                                           reinterpret_cast<LPARAM>(listOrder[i].c_str()));
                 SendMessageA(window->hwnd(), LB_SETITEMDATA, at,
-                             static_cast<LPARAM>(CCheckListBox::Impl::withCheck(static_cast<ULONG_PTR>(i), 1)));
+                             static_cast<LPARAM>(WordWithCheck(static_cast<std::uint64_t>(i), 1)));
             }
         });
     }
@@ -463,37 +392,50 @@ void sameLabelFigures(const Inputs& in)
     }
 }
 
-// Loads of growing size as the program loads them (redraw held off), once each: the
-// per-record cost shows whether the fill stays linear, with and without the list
-// reserving its room first.
-void largeFigures(Inputs& in)
+// The hunk list as the program's window has it: the check list control over the list
+// box, filled with its redraw held off. The list outlives the window, as the control needs.
+struct ProgramList {
+    CCheckListBox list;
+    support::ListBoxHost host;
+
+    explicit ProgramList(bool reserve)
+    {
+        require(AttachCheckList(list, host.list()), "cannot make the list a check list");
+        if (!reserve)  // over the check list's own procedure, as the program has it
+            g_listBoxProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrA(host.list(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&withoutInitStorage)));
+    }
+};
+
+// Loads of growing size through the program's list, once each: the per-record cost
+// shows whether the fill stays linear, with and without the list reserving its room.
+void largeFigures(const Inputs& in)
 {
-    heading("Large patches, hidden window, redraw held off, one run each; per-record cost against the smallest");
+    heading("Large patches through the program's check list, hidden, one run each; per record against 200k");
     static const std::size_t sizes[] = {200000, 400000, 800000, 2000000};
     double base[2] = {0, 0};
     for (std::size_t n : sizes) {
         Patch patch;
-        patch.path = in.path(("large-" + std::to_string(n / 1000) + "k.ips").c_str());
+        patch.path = in.dir.path("large-" + std::to_string(n / 1000) + "k.ips");
         patch.records = benchgen::randomRecords(n, 1, 4, kSourceSize, 500 + n);
-        benchgen::writeFile(patch.path, benchgen::encodeIps(patch.records, 13));
+        support::writeFile(patch.path, benchgen::encodeIps(patch.records, 13));
         for (int reserve = 1; reserve >= 0; --reserve) {
             CHunkSet set;
-            ListWindow window(false);
-            if (!reserve)
-                window.ignoreInitStorage();
+            ProgramList window(reserve != 0);
             const double start = now();
-            window.setRedraw(false);
-            loadChecked(set, window.list, patch);
-            window.redrawAll();
+            {
+                CheckListRedrawOff quiet(window.list);
+                loadChecked(set, window.list, patch);
+            }
             const double t = now() - start;
             const double perRecord = t / n;
             if (base[reserve] == 0)
                 base[reserve] = perRecord;
-            std::printf("  %5zuk records, %-28s %9.1f ms %8.2f us/record   x%.2f\n", n / 1000,
+            std::printf("  %5zuk records, %-24s %9.1f ms %8.2f us/record   x%.2f\n", n / 1000,
                         reserve ? "with LB_INITSTORAGE" : "without LB_INITSTORAGE", t * 1e3, perRecord * 1e6,
                         perRecord / base[reserve]);
         }
-        DeleteFileA(patch.path.c_str());
+        support::removeFile(patch.path);
     }
 }
 
@@ -501,25 +443,32 @@ void largeFigures(Inputs& in)
 // synced, the output is also flushed to the disk and moved into place, as ApplyPatch does.
 double applyFloor(const Inputs& in, bool synced)
 {
+    struct File {
+        HANDLE handle;
+        ~File()
+        {
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        }
+    };
     std::vector<unsigned char> image(kSourceSize);
-    const std::string out = in.dir + "\\floor.bin";
+    const std::string out = in.dir.path("floor.bin");
     const std::string written = synced ? out + ".tmp" : out;
     return median(nullptr, [&] {
-        HANDLE h = CreateFileA(in.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        DWORD got = 0;
-        const bool read = h != INVALID_HANDLE_VALUE && ReadFile(h, image.data(), kSourceSize, &got, nullptr);
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        require(read && got == kSourceSize, "cannot read the source");
-        h = CreateFileA(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD put = 0;
-        bool done = h != INVALID_HANDLE_VALUE && WriteFile(h, image.data(), kSourceSize, &put, nullptr) &&
-                    put == kSourceSize && (!synced || FlushFileBuffers(h));
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        if (synced)
-            done = done && MoveFileExA(written.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        require(done, "cannot write the floor file");
+        DWORD done = 0;
+        {
+            File source{CreateFileA(in.source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+            require(ReadFile(source.handle, image.data(), kSourceSize, &done, nullptr) && done == kSourceSize,
+                    "cannot read the source");
+        }
+        {
+            File output{CreateFileA(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
+            require(WriteFile(output.handle, image.data(), kSourceSize, &done, nullptr) && done == kSourceSize &&
+                        (!synced || FlushFileBuffers(output.handle)),
+                    "cannot write the floor file");
+        }
+        require(!synced || MoveFileExA(written.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
+                "cannot move the floor file into place");
     });
 }
 
@@ -529,7 +478,7 @@ void applyFigures(const Inputs& in)
     ListWindow window(false);
     CHunkSet set;
     loadChecked(set, window.list, in.random);
-    const std::string out = in.dir + "\\out.bin";
+    const std::string out = in.dir.path("out.bin");
     const double apply = median(nullptr, [&] {
         recordedReports().clear();
         set.ApplyPatch(in.source, out, window.list);
@@ -560,7 +509,6 @@ int main(int argc, char** argv)
     if (argc == 2 && std::strcmp(argv[1], "--large") == 0) {
         try {
             Inputs in;
-            in.dir = makeFolder();
             largeFigures(in);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "bench failed: %s\n", e.what());

@@ -3,48 +3,11 @@
 //   velquin_fuzz_seeds FOLDER
 
 #include <cstdio>
+#include <exception>
 #include <string>
-#include <vector>
 
-namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-struct Patch {
-    Bytes bytes{'P', 'A', 'T', 'C', 'H'};
-
-    Patch& number(unsigned value, int size)
-    {
-        for (int i = size - 1; i >= 0; --i)
-            bytes.push_back(static_cast<unsigned char>(value >> (8 * i)));
-        return *this;
-    }
-    Patch& literal(unsigned offset, const Bytes& data)
-    {
-        number(offset, 3).number(static_cast<unsigned>(data.size()), 2);
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        return *this;
-    }
-    Patch& run(unsigned offset, unsigned length, unsigned char value)
-    {
-        number(offset, 3).number(0, 2).number(length, 2);
-        bytes.push_back(value);
-        return *this;
-    }
-    Patch& end() { return number(0x454F46, 3); }
-};
-
-bool write(const std::string& folder, const char* name, const Bytes& bytes)
-{
-    const std::string path = folder + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && whole;
-}
-
-}  // namespace
+#include "tests/support/files.h"
+#include "tests/support/ips.h"
 
 int main(int argc, char** argv)
 {
@@ -52,47 +15,49 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: velquin_fuzz_seeds FOLDER\n");
         return 2;
     }
-    const std::string folder = argv[1];
+    using support::Ips;
     const struct {
         const char* name;
-        Bytes bytes;
+        support::Bytes bytes;
     } seeds[] = {
-        {"empty-patch", Patch().end().bytes},
-        {"one-literal", Patch().literal(0x10, {1, 2, 3, 4}).end().bytes},
-        {"run-and-size", Patch().run(0x20, 300, 0x5A).end().number(0x200, 3).bytes},
-        {"descending-overlaps", Patch()
+        {"empty-patch", Ips().eof().bytes()},
+        {"one-literal", Ips().literal(0x10, {1, 2, 3, 4}).eof().bytes()},
+        {"run-and-size", Ips().run(0x20, 300, 0x5A).eof().size3(0x200).bytes()},
+        {"descending-overlaps", Ips()
                                     .literal(0x200, {9, 9, 9})
                                     .literal(0x100, {1, 2})
                                     .literal(0x100, {3, 4})
                                     .literal(0x101, {7})
                                     .run(0x10, 0, 0xEE)
-                                    .end()
+                                    .eof()
                                     .number(0x40, 2)
-                                    .bytes},
-        {"past-any-source", Patch().literal(0xFFFFFF, {1, 2, 3}).run(0, 0, 1).end().bytes},
-        {"size-then-more", Patch().literal(0x3FF, {0xAB, 0xCD}).end().number(0x300, 3).number(0xFFFF, 2).bytes},
-        {"zero-size", Patch().literal(0x5, {0x42}).end().number(0, 3).bytes},
-        {"truncated-record", Patch().literal(0x30, {1, 2, 3, 4}).number(0x40, 3).number(8, 2).number(1, 2).bytes},
-        {"no-end-marker", Patch().literal(0x30, {1}).bytes},
-        {"wrong-header", Bytes{'P', 'A', 'T', 'C', 'X', 'E', 'O', 'F'}},
+                                    .bytes()},
+        {"past-any-source", Ips().literal(0xFFFFFF, {1, 2, 3}).run(0, 0, 1).eof().bytes()},
+        {"size-then-more", Ips().literal(0x3FF, {0xAB, 0xCD}).eof().size3(0x300).number(0xFFFF, 2).bytes()},
+        {"zero-size", Ips().literal(0x5, {0x42}).eof().size3(0).bytes()},
+        {"truncated-record", Ips().literal(0x30, {1, 2, 3, 4}).number(0x40, 3).number(8, 2).number(1, 2).bytes()},
+        {"no-end-marker", Ips().literal(0x30, {1}).bytes()},
+        {"wrong-header", support::Bytes{'P', 'A', 'T', 'C', 'X', 'E', 'O', 'F'}},
         // A record cannot sit at 0x454F46: its offset is the end marker, and what follows
         // is the target size.
-        {"record-at-marker", Patch().literal(0x10, {5}).literal(0x454F46, {0xAA, 0xBB, 0xCC}).bytes},
-        {"only-target-size", Patch().end().number(0x123, 3).bytes},
-        {"size-then-record", Patch().end().number(0x80, 3).literal(0x10, {1, 2}).end().bytes},
-        {"empty-run-no-marker", Patch().run(0x10, 0, 0x77).bytes},
+        {"record-at-marker", Ips().literal(0x10, {5}).literal(0x454F46, {0xAA, 0xBB, 0xCC}).bytes()},
+        {"only-target-size", Ips().eof().size3(0x123).bytes()},
+        {"size-then-record", Ips().eof().size3(0x80).literal(0x10, {1, 2}).eof().bytes()},
+        {"empty-run-no-marker", Ips().run(0x10, 0, 0x77).bytes()},
         // A record cut inside each of its fields, and the marker cut.
-        {"cut-in-offset", Patch().literal(0x10, {1}).number(0x20, 2).bytes},
-        {"cut-in-size", Patch().number(0x20, 3).number(0, 1).bytes},
-        {"cut-in-data", Patch().number(0x20, 3).number(4, 2).number(0xABCD, 2).bytes},
-        {"cut-in-run-length", Patch().number(0x20, 3).number(0, 2).number(1, 1).bytes},
-        {"cut-in-run-value", Patch().number(0x20, 3).number(0, 2).number(16, 2).bytes},
-        {"cut-in-marker", Patch().literal(0x10, {1}).number(0x454F, 2).bytes},
+        {"cut-in-offset", Ips().literal(0x10, {1}).number(0x20, 2).bytes()},
+        {"cut-in-size", Ips().number(0x20, 3).number(0, 1).bytes()},
+        {"cut-in-data", Ips().number(0x20, 3).number(4, 2).number(0xABCD, 2).bytes()},
+        {"cut-in-run-length", Ips().number(0x20, 3).number(0, 2).number(1, 1).bytes()},
+        {"cut-in-run-value", Ips().number(0x20, 3).number(0, 2).number(16, 2).bytes()},
+        {"cut-in-marker", Ips().literal(0x10, {1}).number(0x454F, 2).bytes()},
     };
-    for (const auto& seed : seeds)
-        if (!write(folder, seed.name, seed.bytes)) {
-            std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), seed.name);
-            return 1;
-        }
+    try {
+        for (const auto& seed : seeds)
+            support::writeFile(support::joinPath(argv[1], seed.name), seed.bytes);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
     return 0;
 }

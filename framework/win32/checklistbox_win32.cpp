@@ -39,7 +39,7 @@ int CCheckListBox::SetItemData(int index, std::uint32_t data)
     ULONG_PTR old = m_impl->raw(index);
     if (old == static_cast<ULONG_PTR>(LB_ERR))
         return -1;
-    ULONG_PTR value = (old & ~0xFFFFFFFFull) | data;
+    ULONG_PTR value = WordWithItemData(old, data);
     return SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(value)) == LB_ERR
                ? -1
                : 0;
@@ -47,7 +47,7 @@ int CCheckListBox::SetItemData(int index, std::uint32_t data)
 
 std::uint32_t CCheckListBox::GetItemData(int index) const
 {
-    return static_cast<std::uint32_t>(m_impl->raw(index) & 0xFFFFFFFFull);
+    return ItemDataOfWord(m_impl->raw(index));
 }
 
 int CCheckListBox::GetCount() const
@@ -62,7 +62,7 @@ void CCheckListBox::SetCheck(int index, int check)
     if (raw == static_cast<ULONG_PTR>(LB_ERR))
         return;
     SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index),
-                 static_cast<LPARAM>(Impl::withCheck(raw, check)));
+                 static_cast<LPARAM>(WordWithCheck(raw, check)));
     m_impl->invalidateCheckBox(index);
 }
 
@@ -70,7 +70,7 @@ int CCheckListBox::GetCheck(int index) const
 {
     // A stored word never has its upper bits set, so all ones can only be LB_ERR.
     ULONG_PTR raw = m_impl->raw(index);
-    return raw == static_cast<ULONG_PTR>(LB_ERR) ? 0 : Impl::checkOf(raw);
+    return raw == static_cast<ULONG_PTR>(LB_ERR) ? 0 : CheckOfWord(raw);
 }
 
 std::string CCheckListBox::GetText(int index) const

@@ -110,7 +110,7 @@ void drawItem(const DRAWITEMSTRUCT& item)
         return;
     }
     const bool enabled = (item.itemState & ODS_DISABLED) == 0;
-    const int check = CCheckListBox::Impl::checkOf(item.itemData);
+    const int check = CheckOfWord(item.itemData);
     const int height = row.bottom - row.top;
     drawCheckBox(dc, row.left + kBoxInset, row.top + std::max(0, (height - kBoxSize) / 2), check, enabled);
 

@@ -1,6 +1,5 @@
 #include "framework/win32/report_win32.h"
 
-#include "framework/report.h"
 #include "framework/win32/waitcursor.h"
 
 namespace {
@@ -59,11 +58,3 @@ void showReport(const char* text, UINT icon) noexcept
     CWaitCursor::Restore();
 }
 
-void report(const char* text, ReportIcon icon)
-{
-    switch (icon) {
-    case ReportIcon::question: showReport(text, MB_ICONQUESTION); break;
-    case ReportIcon::stop: showReport(text, MB_ICONSTOP); break;
-    case ReportIcon::none: showReport(text, MB_ICONEXCLAMATION); break;
-    }
-}

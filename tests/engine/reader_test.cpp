@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cctype>
 #include <random>
-#include <set>
 
 #include "framework/file.h"
 #include "patch/hunkset.h"
@@ -17,6 +16,8 @@ namespace {
 
 const RecordedReport kInvalid{"Patch is not a valid IPS file.", ReportIcon::stop};
 const RecordedReport kCannotOpen{"Cannot open the patch file for reading.", ReportIcon::stop};
+
+Bytes bytesOf(const CHunk& hunk) { return Bytes(hunk.Bytes(), hunk.Bytes() + hunk.Length()); }
 
 class Reader : public ::testing::Test {
 protected:
@@ -53,12 +54,10 @@ TEST_F(Reader, LiteralAndRunRecordsBecomeTickedHunks)
     const Bytes data = {1, 2, 3, 4, 5};
     ASSERT_TRUE(load(Ips().literal(0x000100, data).run(0x000010, 6, 0xAA).eof()));
     ASSERT_EQ(set.GetCount(), 2u);
-    const CHunk& literal = set.GetHunk(0);
-    EXPECT_EQ(literal.Offset(), 0x100u);
-    EXPECT_EQ(Bytes(literal.Bytes(), literal.Bytes() + literal.Length()), data);
-    const CHunk& run = set.GetHunk(1);
-    EXPECT_EQ(run.Offset(), 0x10u);
-    EXPECT_EQ(Bytes(run.Bytes(), run.Bytes() + run.Length()), Bytes(6, 0xAA));
+    EXPECT_EQ(set.GetHunk(0).Offset(), 0x100u);
+    EXPECT_EQ(bytesOf(set.GetHunk(0)), data);
+    EXPECT_EQ(set.GetHunk(1).Offset(), 0x10u);
+    EXPECT_EQ(bytesOf(set.GetHunk(1)), Bytes(6, 0xAA));
 
     EXPECT_EQ(list.labels(), (std::vector<std::string>{" 0x000010 - 0x000015", " 0x000100 - 0x000104"}));
     EXPECT_EQ(list.itemData(), (std::vector<std::uint32_t>{1, 0}));
@@ -92,33 +91,24 @@ TEST_F(Reader, EndValuesOfDifferentWidthsSortAsText)
 TEST_F(Reader, ManyRecordsInRandomOrderKeepEveryIndexOnceAndSorted)
 {
     std::mt19937 rng(7);
-    Ips ips;
-    std::vector<std::string> expected;
+    support::PatchFile patch;
     for (int i = 0; i < 3000; ++i) {
         const std::uint32_t offset = rng() % 0x1000000;
         const std::uint16_t length = static_cast<std::uint16_t>(rng() % 300);
         if (offset == 0x454F46)
             continue;
         if (i % 3 == 0)
-            ips.run(offset, length, 0x11);
+            patch.run(offset, length, 0x11);
         else
-            ips.literal(offset, Bytes(length ? length : 1, 0x22));
-        expected.push_back(CHunkSet::Label(offset, i % 3 == 0 ? length : (length ? length : 1)));
+            patch.literal(offset, Bytes(length ? length : 1, 0x22));
     }
-    ASSERT_TRUE(load(ips.eof()));
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(list.labels(), expected);
-
-    std::set<std::uint32_t> seen;
-    const auto labels = list.labels();
-    const auto data = list.itemData();
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        ASSERT_LT(data[i], set.GetCount());
-        const CHunk& hunk = set.GetHunk(data[i]);
-        EXPECT_EQ(labels[i], CHunkSet::Label(hunk.Offset(), hunk.Length())) << "item " << i;
-        seen.insert(data[i]);
+    ASSERT_TRUE(load(patch.encode()));
+    EXPECT_EQ(list.items(), support::expectedList(patch));
+    ASSERT_EQ(set.GetCount(), patch.records.size());
+    for (std::size_t i = 0; i < set.GetCount(); ++i) {
+        EXPECT_EQ(set.GetHunk(i).Offset(), patch.records[i].offset) << "hunk " << i;
+        EXPECT_EQ(bytesOf(set.GetHunk(i)), patch.records[i].bytes) << "hunk " << i;
     }
-    EXPECT_EQ(seen.size(), set.GetCount());
 }
 
 // The reader places items itself; the order must be the one the list's own sorted
@@ -287,8 +277,7 @@ TEST_F(Reader, LargestRecordsRoundTrip)
 {
     const Bytes big = pattern(65535, 11);
     ASSERT_TRUE(load(Ips().literal(0xFFFFFF, big).run(0, 65535, 0xEE).eof()));
-    const CHunk& hunk = set.GetHunk(0);
-    EXPECT_EQ(Bytes(hunk.Bytes(), hunk.Bytes() + hunk.Length()), big);
+    EXPECT_EQ(bytesOf(set.GetHunk(0)), big);
     EXPECT_EQ(set.GetHunk(1).Length(), 65535u);
     EXPECT_EQ(list.labels()[1], " 0xFFFFFF - 0x100FFFD");
 }

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+
+#include "framework/win32/checklistbox_word.h"
 
 namespace gui {
 
@@ -80,120 +83,11 @@ UnmanagedWindows::~UnmanagedWindows()
 
 // ---- files ---------------------------------------------------------------------------
 
-std::string joinPath(const std::string& folder, const std::string& name)
-{
-    if (folder.empty() || folder.back() == '\\')
-        return folder + name;
-    return folder + "\\" + name;
-}
-
-namespace {
-
-void removeTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(joinPath(folder, "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = joinPath(folder, name);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-}  // namespace
-
-void makeFolder(const std::string& folder)
-{
-    if (folder.empty() || GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return;
-    std::size_t slash = folder.find_last_of('\\');
-    if (slash != std::string::npos && slash > 2)
-        makeFolder(folder.substr(0, slash));
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        throw DriverError("cannot create folder " + folder);
-}
-
 std::string freshFolder(const std::string& name)
 {
     std::string folder = joinPath(options().scratch, name);
-    removeTree(folder);
-    makeFolder(folder);
+    support::emptyFolder(folder);
     return folder;
-}
-
-Bytes readFile(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        throw DriverError("cannot read " + path);
-    Bytes bytes(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    if (!ok || (!bytes.empty() && got != bytes.size()))
-        throw DriverError("short read of " + path);
-    return bytes;
-}
-
-void writeFile(const std::string& path, const Bytes& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        throw DriverError("cannot write " + path);
-    DWORD put = 0;
-    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(file);
-    if (!ok || put != bytes.size())
-        throw DriverError("short write of " + path);
-}
-
-bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void removeFile(const std::string& path)
-{
-    if (fileExists(path) && !DeleteFileA(path.c_str()))
-        throw DriverError("cannot remove " + path);
-}
-
-std::vector<std::string> listFolder(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(joinPath(folder, "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-Bytes randomBytes(std::size_t n, std::uint32_t seed)
-{
-    Bytes out(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : out) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<std::uint8_t>(x >> 24);
-    }
-    return out;
 }
 
 HeldFile::HeldFile(const std::string& path)
@@ -269,34 +163,45 @@ std::string className(HWND window)
     return name;
 }
 
-std::vector<HWND> topWindows(DWORD pid, const char* windowClass, const char* caption)
+namespace {
+
+// The top-level windows (no parent) or the descendants of parent that keep accepts.
+std::vector<HWND> enumerate(HWND parent, const std::function<bool(HWND)>& keep)
 {
     struct Search {
-        DWORD pid;
-        const char* windowClass;
-        const char* caption;
+        const std::function<bool(HWND)>& keep;
         std::vector<HWND> found;
-    } search{pid, windowClass, caption, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if ((s.pid && owner != s.pid) || !IsWindowVisible(window))
-                return TRUE;
-            if (s.windowClass && className(window) != s.windowClass)
-                return TRUE;
-            if (s.caption) {
-                char text[512] = {};
-                GetWindowTextA(window, text, sizeof text);
-                if (std::strcmp(text, s.caption) != 0)
-                    return TRUE;
-            }
+    } search{keep, {}};
+    const WNDENUMPROC visit = [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        if (s.keep(window))
             s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        return TRUE;
+    };
+    if (parent)
+        EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&search));
+    else
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+}  // namespace
+
+std::vector<HWND> topWindows(DWORD pid, const char* windowClass, const char* caption)
+{
+    return enumerate(nullptr, [&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if ((pid && owner != pid) || !IsWindowVisible(window))
+            return false;
+        if (windowClass && className(window) != windowClass)
+            return false;
+        if (!caption)
+            return true;
+        char text[512] = {};
+        GetWindowTextA(window, text, sizeof text);
+        return std::strcmp(text, caption) == 0;
+    });
 }
 
 HWND findWindow(DWORD pid, const char* windowClass, const char* caption, DWORD timeoutMs, HWND except)
@@ -332,20 +237,9 @@ std::vector<HWND> children(HWND parent)
 
 std::vector<HWND> descendants(HWND parent, const char* windowClass)
 {
-    struct Search {
-        const char* windowClass;
-        std::vector<HWND> found;
-    } search{windowClass, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            if (IsWindowVisible(window) && _stricmp(className(window).c_str(), s.windowClass) == 0)
-                s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return enumerate(parent, [&](HWND window) {
+        return IsWindowVisible(window) && _stricmp(className(window).c_str(), windowClass) == 0;
+    });
 }
 
 void clickButton(HWND button)
@@ -912,9 +806,9 @@ std::vector<ListItem> App::list() const
         text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
         for (wchar_t c : text)
             it.label += c < 0x80 ? static_cast<char>(c) : '?';
-        const auto raw = static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i));
-        it.data = static_cast<std::uint32_t>(raw & 0xFFFFFFFFull);
-        it.check = static_cast<int>((raw >> 32) & 0x3);
+        const auto word = static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i));
+        it.data = ItemDataOfWord(word);
+        it.check = CheckOfWord(word);
         items.push_back(it);
     }
     return items;
@@ -922,12 +816,16 @@ std::vector<ListItem> App::list() const
 
 std::vector<int> App::checks() const
 {
-    HWND box = item(IDC_HUNK_LIST);
-    const LRESULT count = send(box, LB_GETCOUNT);
+    const LRESULT count = send(item(IDC_HUNK_LIST), LB_GETCOUNT);
     std::vector<int> out;
-    for (LRESULT i = 0; i < count; ++i)
-        out.push_back(static_cast<int>((static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i)) >> 32) & 0x3));
+    for (int i = 0; i < count; ++i)
+        out.push_back(check(i));
     return out;
+}
+
+int App::check(int index) const
+{
+    return CheckOfWord(static_cast<ULONG_PTR>(send(item(IDC_HUNK_LIST), LB_GETITEMDATA, index)));
 }
 
 void App::showRow(int index)

@@ -14,9 +14,22 @@
 #include <thread>
 #include <vector>
 
+#include "app/resource.h"
+#include "tests/support/files.h"
+#include "tests/support/model.h"
+
 namespace gui {
 
-using Bytes = std::vector<std::uint8_t>;
+using support::Bytes;
+using support::fileExists;
+using support::joinPath;
+using support::listFolder;
+using support::ListItem;
+using support::makeFolder;
+using support::randomBytes;
+using support::readFile;
+using support::removeFile;
+using support::writeFile;
 
 struct DriverError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -53,20 +66,10 @@ private:
     std::vector<std::string> m_added;  // keys to remove again
 };
 
-// ---- files ---------------------------------------------------------------------------
+// ---- files (the rest are tests/support's) -----------------------------------------------
 
-std::string joinPath(const std::string& folder, const std::string& name);
-// Creates folder and its parents if missing.
-void makeFolder(const std::string& folder);
 // An empty folder of its own for one test, inside the scratch folder.
 std::string freshFolder(const std::string& name);
-Bytes readFile(const std::string& path);
-void writeFile(const std::string& path, const Bytes& bytes);
-bool fileExists(const std::string& path);
-void removeFile(const std::string& path);
-// Names of the files in folder, sorted.
-std::vector<std::string> listFolder(const std::string& folder);
-Bytes randomBytes(std::size_t n, std::uint32_t seed);
 
 // A file held open by the driver with no sharing, as another program might hold it.
 class HeldFile {
@@ -147,26 +150,6 @@ const char* iconName(IconKind kind);
 
 // ---- Velquin ---------------------------------------------------------------------------
 
-// Control ids of the main window.
-enum : int {
-    IDC_SOURCE_PATH = 1000,
-    IDC_BROWSE_SOURCE = 1001,
-    IDC_SOURCE_GROUP = 1002,
-    IDC_PATCH_GROUP = 1003,
-    IDC_DEST_GROUP = 1004,
-    IDC_BROWSE_PATCH = 1005,
-    IDC_BROWSE_DEST = 1006,
-    IDC_PATCH_PATH = 1007,
-    IDC_DEST_PATH = 1008,
-    IDC_HUNK_LIST = 1013,
-    IDC_HUNK_GROUP = 1014,
-    IDC_SELECT_ALL = 1015,
-    IDC_SELECT_NONE = 1016,
-    IDC_INVERT = 1017,
-    IDC_HUNK_COUNT = 1020,
-    IDC_LOGO = 1022,
-};
-
 constexpr const char* kMainCaption = "Velquin 1.0";
 constexpr const char* kAboutCaption = "About Velquin";
 // The name a copy of the program gets to show that reports follow the file name.
@@ -177,12 +160,6 @@ struct Report {
     std::string text;
     IconKind icon = IconKind::unknown;
     bool ownerDisabled = false;  // the main window took no input while the box was up
-};
-
-struct ListItem {
-    std::string label;
-    std::uint32_t data = 0;  // the caller's item data: the hunk index
-    int check = 0;           // the check state kept above it
 };
 
 // One running Velquin.exe. The destructor makes sure it has ended.
@@ -223,6 +200,7 @@ public:
     // The list as the control holds it.
     std::vector<ListItem> list() const;
     std::vector<int> checks() const;
+    int check(int index) const;
     // Scrolls the list until the row is in view; rowRect and checkBoxPixels need that.
     void showRow(int index);
     RECT rowRect(int index) const;
@@ -240,7 +218,7 @@ public:
     // Fails when a report is up.
     void expectNoReport() const;
 
-    HWND openAbout(WPARAM command = 0x0010);
+    HWND openAbout(WPARAM command = IDM_ABOUTBOX);
 
     // Esc on the main window; waits for the process to end. False if it does not.
     bool closeWithEsc(DWORD timeoutMs = 10000);

@@ -267,8 +267,7 @@ TEST(Patch, ManyHunksByKeyboard)
             << "caret at " << send(list, LB_GETCARETINDEX) << ", expected " << expectedCaret;
         pressKey(VK_SPACE);
         ticks[expectedCaret] = 1 - ticks[expectedCaret];
-        ASSERT_TRUE(waitUntil([&] { return (send(list, LB_GETITEMDATA, expectedCaret) >> 32 & 3) ==
-                                           static_cast<LRESULT>(ticks[expectedCaret]); }))
+        ASSERT_TRUE(waitUntil([&] { return app.check(expectedCaret) == ticks[expectedCaret]; }))
             << "Space did not toggle item " << expectedCaret;
     };
     toggleAtCaret(VK_END, count - 1);

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "driver.h"
-#include "ips.h"
 
 namespace gui {
+
+using support::expectedImage;
+using support::expectedList;
+using support::PatchFile;
 
 #define EXPECT_REPORT(app, report, expectedText, expectedIcon)                                       \
     do {                                                                                              \

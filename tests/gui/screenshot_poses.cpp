@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "driver.h"
-#include "ips.h"
 
 namespace gui {
 namespace {
@@ -28,7 +27,7 @@ int screenshotPoses()
         // Files where a user might keep them, so the pictures show a plain path.
         const std::string folder = "C:\\Games";
         makeFolder(folder);
-        PatchFile patch;
+        support::PatchFile patch;
         const std::uint32_t offsets[] = {0x7F00, 0x0150, 0x2A00, 0x0400, 0x1180, 0x0040, 0x5C20, 0x3300};
         for (std::size_t i = 0; i < 8; ++i)
             patch.literal(offsets[i], randomBytes(0x40 + 0x10 * i, static_cast<std::uint32_t>(i)));
