@@ -283,7 +283,7 @@ void benchSyncedFloor(benchmark::State& state, const Case& c)
         readWhole(g_work.source, source);
         readWhole(c.patch, patch);
         writeWhole(temp, source.data(), source.size(), true);
-        const int folder = ::open(g_work.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int folder = ::open(g_work.dir->folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const bool moved = ::rename(temp.c_str(), destination.c_str()) == 0 && folder >= 0 && ::fsync(folder) == 0;
         if (folder >= 0)
             ::close(folder);
