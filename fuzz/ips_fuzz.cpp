@@ -71,10 +71,9 @@ constexpr mode_t kOldMode = 0604;  // a replaced destination's mode, which it mu
 // and nothing else: no temporary file may outlive a command.
 bool onlyOwnFiles(const Scratch& s, bool withOutput)
 {
-    std::vector<std::string> expected{"input.ips", "previous.ips", "source.bin"};
-    if (withOutput)
-        expected.insert(expected.begin(), "output.bin");
-    return s.dir.entries() == expected;
+    const std::vector<std::string> mine{"input.ips", "previous.ips", "source.bin"};
+    const std::vector<std::string> withIt{"input.ips", "output.bin", "previous.ips", "source.bin"};
+    return s.dir.entries() == (withOutput ? withIt : mine);
 }
 
 }  // namespace

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
-#include <system_error>
 
 #ifdef _WIN32
 #include <direct.h>
 #include <io.h>
 #else
+#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -31,12 +31,67 @@ constexpr const char* kSeparators = "\\/";
 // Where a path's drive ends ("C:" in "C:\dir"): parents are made only past it.
 std::size_t rootEnd(const std::string& path) { return path.size() > 1 && path[1] == ':' ? 2 : 0; }
 bool createFolder(const std::string& folder) { return _mkdir(folder.c_str()) == 0; }
+bool removeFolder(const std::string& folder) { return _rmdir(folder.c_str()) == 0; }
+void makeWritable(const std::string& path) { _chmod(path.c_str(), _S_IREAD | _S_IWRITE); }
 #else
 constexpr char kSeparator = '/';
 constexpr const char* kSeparators = "/";
 std::size_t rootEnd(const std::string&) { return 0; }
 bool createFolder(const std::string& folder) { return ::mkdir(folder.c_str(), 0777) == 0; }
+bool removeFolder(const std::string& folder) { return ::rmdir(folder.c_str()) == 0; }
+void makeWritable(const std::string& path) { ::chmod(path.c_str(), 0666); }
 #endif
+
+struct Entry {
+    std::string name;
+    bool folder;  // a folder of its own, not a link to one
+};
+
+// The entries of folder but "." and "..", through the same 8-bit calls as the files.
+std::vector<Entry> entriesOf(const std::string& folder)
+{
+    std::vector<Entry> entries;
+#ifdef _WIN32
+    _finddata_t found;
+    const intptr_t search = _findfirst(joinPath(folder, "*").c_str(), &found);
+    if (search == -1)
+        return entries;
+    do {
+        entries.push_back({found.name, (found.attrib & _A_SUBDIR) != 0});
+    } while (_findnext(search, &found) == 0);
+    _findclose(search);
+#else
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return entries;
+    while (const dirent* found = ::readdir(dir)) {
+        struct stat st;
+        const std::string name = found->d_name;
+        entries.push_back({name, ::lstat(joinPath(folder, name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)});
+    }
+    ::closedir(dir);
+#endif
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const Entry& e) { return e.name == "." || e.name == ".."; }),
+                  entries.end());
+    return entries;
+}
+
+// Removes folder with everything in it, read-only files included (a test that stopped
+// half way may leave one).
+void removeTree(const std::string& folder)
+{
+    for (const Entry& entry : entriesOf(folder)) {
+        const std::string path = joinPath(folder, entry.name);
+        if (entry.folder) {
+            removeTree(path);
+        } else {
+            makeWritable(path);
+            std::remove(path.c_str());
+        }
+    }
+    removeFolder(folder);
+}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -111,24 +166,17 @@ void makeFolder(const std::string& folder)
 
 void emptyFolder(const std::string& folder)
 {
-    std::error_code error, ignored;
-    // A read-only file (a test that stopped half way may leave one) would refuse removal.
-    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error))
-        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
-    fs::remove_all(folder, error);
-    if (error)
-        throw std::runtime_error("cannot empty " + folder + ": " + error.message());
+    removeTree(folder);
+    if (fileExists(folder))
+        throw std::runtime_error("cannot empty " + folder);
     makeFolder(folder);
 }
 
 std::vector<std::string> listFolder(const std::string& folder)
 {
     std::vector<std::string> names;
-    std::error_code error;
-    for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
-         it.increment(error))
-        names.push_back(it->path().filename().string());
+    for (const Entry& entry : entriesOf(folder))
+        names.push_back(entry.name);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -149,10 +197,6 @@ ScratchDir::ScratchDir(const std::string& prefix)
     throw std::runtime_error("cannot make a scratch folder in " + temp);
 }
 
-ScratchDir::~ScratchDir()
-{
-    std::error_code ignored;
-    fs::remove_all(m_folder, ignored);
-}
+ScratchDir::~ScratchDir() { removeTree(m_folder); }
 
 }  // namespace support
