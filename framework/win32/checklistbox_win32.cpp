@@ -64,6 +64,10 @@ void CCheckListBox::SetCheck(int index, int check)
     SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index),
                  static_cast<LPARAM>(Impl::withCheck(raw, check)));
     m_impl->invalidateCheckBox(index);
+    // Screen readers hear of a tick that changes; the platform drops the event when
+    // nobody listens.
+    if (Impl::checkOf(raw) != Impl::checkOf(Impl::withCheck(raw, check)))
+        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_impl->hwnd, OBJID_CLIENT, index + 1);
 }
 
 int CCheckListBox::GetCheck(int index) const

@@ -264,4 +264,17 @@ std::string exeFileName(const std::string& exePath);
 // The file name without its extension.
 std::string exeTitle(const std::string& exePath);
 
+// ---- the screen's DPI ----------------------------------------------------------------------
+
+// The screen's pixels per logical inch, as the driver, which is as DPI aware as the
+// program, sees it.
+int screenDpi();
+// What the program draws pixels96 long at 96 DPI, on this screen.
+int scaledToScreen(int pixels96);
+// A rectangle of a dialog template of the program in dialog units, in pixels: the room
+// that template gives a control on this screen.
+RECT dialogUnitsToPixels(int templateId, RECT units);
+// The pixels of a bitmap resource of the program, top row first.
+Pixels bitmapResource(int id);
+
 }  // namespace gui
