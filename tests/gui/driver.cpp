@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "command_spy.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -1122,6 +1124,56 @@ Pixels bitmapResource(int id)
     DeleteDC(source);
     DeleteObject(bitmap);
     return canvas.pixels();
+}
+
+// ---- what the program's windows are told -------------------------------------------------
+
+CommandSpy::CommandSpy(const App& app)
+{
+    char name[64];
+    spyMemoryName(name, sizeof name, app.threadId());
+    m_memory = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SpyRecord), name);
+    m_view = m_memory ? MapViewOfFile(m_memory, FILE_MAP_WRITE, 0, 0, sizeof(SpyRecord)) : nullptr;
+    char driver[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, driver, sizeof driver);
+    std::string library = driver;
+    library = library.substr(0, library.find_last_of("\\/") + 1) + "velquin_command_spy.dll";
+    m_library = LoadLibraryA(library.c_str());
+    auto procedure = m_library ? reinterpret_cast<HOOKPROC>(
+                                     reinterpret_cast<void*>(GetProcAddress(m_library, "spyOnCommands")))
+                               : nullptr;
+    m_hook = procedure ? SetWindowsHookExA(WH_CALLWNDPROC, procedure, m_library, app.threadId()) : nullptr;
+    if (!m_view || !m_hook) {
+        release();
+        throw DriverError("cannot watch the program's notifications with " + library);
+    }
+}
+
+CommandSpy::~CommandSpy() { release(); }
+
+void CommandSpy::release()
+{
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    if (m_library)
+        FreeLibrary(m_library);
+    if (m_view)
+        UnmapViewOfFile(m_view);
+    if (m_memory)
+        CloseHandle(m_memory);
+    m_hook = nullptr;
+    m_library = nullptr;
+    m_view = nullptr;
+    m_memory = nullptr;
+}
+
+int CommandSpy::count() const { return static_cast<const SpyRecord*>(m_view)->count; }
+
+CommandSpy::Notification CommandSpy::last() const
+{
+    const auto* record = static_cast<const SpyRecord*>(m_view);
+    return Notification{reinterpret_cast<HWND>(record->target), static_cast<WPARAM>(record->wParam),
+                        static_cast<LPARAM>(record->lParam)};
 }
 
 }  // namespace gui
