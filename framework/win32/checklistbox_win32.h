@@ -22,5 +22,7 @@ struct CCheckListBox::Impl {
     {
         return (raw & 0xFFFFFFFFull) | (static_cast<ULONG_PTR>(check & 0x3) << 32);
     }
-    void invalidateCheckBox(int index) const;
+    // Repaints the item's check box if it is in view, and tells the platform of a tick
+    // that changed there.
+    void showCheck(int index, bool changed) const;
 };

@@ -298,5 +298,35 @@ TEST(Accessible, ItemsAreCheckBoxesThatFollowEveryTick)
     EXPECT_TRUE(app.closeWithEsc());
 }
 
+TEST(Accessible, ALongListAnnouncesTheRowsInView)
+{
+    // Announcing every item of a long list would keep a listening reader busy for
+    // seconds; it speaks of what is in view, and asks for the rest when it gets there.
+    PatchFile many;
+    for (std::uint32_t i = 0; i < 60; ++i)
+        many.literal(i * 16, {1});
+    const std::string path = writePatch(joinPath(testFolder(), "many.ips"), many);
+    Apartment com;
+    App app;
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, path, many));
+    HWND list = app.item(IDC_HUNK_LIST);
+    app.showRow(30);
+    StateEvents events(app.pid());
+    clickButton(app.item(IDC_SELECT_NONE));
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == std::vector<int>(60, 0); }));
+    const int top = static_cast<int>(send(list, LB_GETTOPINDEX));
+    const int height = static_cast<int>(send(list, LB_GETITEMHEIGHT, 0));
+    RECT client;
+    GetClientRect(list, &client);
+    std::vector<int> inView;
+    for (int row = top; row < 60 && (row - top) * height < client.bottom; ++row)
+        inView.push_back(row);
+    ASSERT_GT(top, 0) << "the list did not scroll";
+    ASSERT_LT(inView.back(), 59) << "the list shows every row";
+    EXPECT_EQ(events.take(), itemEvents(list, inView));
+    EXPECT_EQ(Reader(list).checks(), std::vector<int>(60, 0)) << "what a reader hears of every row";
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
 }  // namespace
 }  // namespace gui
