@@ -82,6 +82,5 @@ OwnedBitmap LoadScaledBitmap(HINSTANCE instance, int id, int width, int height)
                 target[3 * x + c] = static_cast<std::uint8_t>(std::min(255.0, sum[c] + 0.5));
         }
     }
-    GdiFlush();
     return bitmap;
 }

@@ -53,14 +53,15 @@ TEST_F(Dpi, TheProgramIsSystemAware)
         << text;
 }
 
-// The bounding box of the pixels of colour in a picture; empty when there are none.
-RECT boundsOf(const Pixels& picture, COLORREF colour)
+// The bounding box of the pixels of a picture that pred holds for; empty when there
+// are none.
+template <class Pred>
+RECT boundsWhere(const Pixels& picture, Pred pred)
 {
-    const std::uint32_t rgb = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
     RECT box{picture.width, picture.height, 0, 0};
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
-            if (picture.rgb[static_cast<std::size_t>(y * picture.width + x)] == rgb) {
+            if (pred(picture.rgb[static_cast<std::size_t>(y * picture.width + x)])) {
                 box.left = std::min<LONG>(box.left, x);
                 box.top = std::min<LONG>(box.top, y);
                 box.right = std::max<LONG>(box.right, x + 1);
@@ -134,7 +135,7 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
     const RECT row = app.rowRect(0);
     const Pixels unticked = capture(list, RECT{0, row.top, area, row.bottom});
     const COLORREF frame = GetSysColor(COLOR_3DDKSHADOW);
-    const RECT drawn = boundsOf(unticked, frame);
+    const RECT drawn = boundsWhere(unticked, [&](std::uint32_t p) { return p == rgbOf(frame); });
     EXPECT_EQ(drawn.left, inset) << "the box's left edge";
     EXPECT_EQ(drawn.right - drawn.left, box) << "the box's width";
     EXPECT_EQ(drawn.top, top) << "the box is centred in its row";
@@ -152,6 +153,18 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
     const auto mark = std::count(ticked.rgb.begin(), ticked.rgb.end(), rgbOf(GetSysColor(COLOR_WINDOWTEXT)));
     EXPECT_GT(mark, expectedMark * 0.75) << "the check mark does not grow with the box";
     EXPECT_LT(mark, expectedMark * 1.5) << "the check mark is too heavy";
+    if (screenDpi() == 96) {
+        // At 96 DPI the inside of a ticked box is as it always was, pixel for pixel.
+        static const char* const kTicked[9] = {".........", ".......#.", "......##.", ".#...###.", ".##.###..",
+                                               ".#####...", "..###....", "...#.....", "........."};
+        ASSERT_EQ(ticked.width, 9);
+        ASSERT_EQ(ticked.height, 9);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 9; ++x)
+                EXPECT_EQ(pixelAt(ticked, x, y),
+                          rgbOf(GetSysColor(kTicked[y][x] == '#' ? COLOR_WINDOWTEXT : COLOR_WINDOW)))
+                    << "the ticked box's inside at (" << x << ", " << y << ")";
+    }
 
     // The click area runs from the row's left edge to two pixels past the box.
     std::vector<int> model{0, 1, 1, 1};
@@ -175,17 +188,8 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
 // The bounding box of what differs from the dialog's face colour in a part of a window.
 RECT drawnWithin(HWND window, RECT part)
 {
-    const Pixels shown = capture(window, part);
     const std::uint32_t face = rgbOf(GetSysColor(COLOR_3DFACE));
-    RECT box{shown.width, shown.height, 0, 0};
-    for (int y = 0; y < shown.height; ++y)
-        for (int x = 0; x < shown.width; ++x)
-            if (pixelAt(shown, x, y) != face) {
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x + 1);
-                box.bottom = std::max<LONG>(box.bottom, y + 1);
-            }
+    RECT box = boundsWhere(capture(window, part), [&](std::uint32_t p) { return p != face; });
     OffsetRect(&box, part.left, part.top);
     return box;
 }
