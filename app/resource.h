@@ -6,6 +6,8 @@
 #define IDD_MAIN 102
 #define IDR_MAINFRAME 128
 #define IDB_LOGO 130
+// The logo at three times the size, in true colour, for screens above 96 DPI.
+#define IDB_LOGO_LARGE 131
 
 #define IDC_SOURCE_PATH 1000
 #define IDC_BROWSE_SOURCE 1001

@@ -5,6 +5,7 @@
 
 #include "app/resource.h"
 #include "framework/win32/checklistbox_window.h"
+#include "framework/win32/dpi.h"
 #include "framework/win32/filedialog.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
@@ -66,14 +67,12 @@ BOOL CPatcherDlg::OnInitDialog()
 
     // 10 points on this screen.
     LOGFONTA font{};
-    {
-        WindowDC screen(nullptr);
-        font.lfHeight = -(GetDeviceCaps(screen.get(), LOGPIXELSY) * 100 / 720);
-    }
+    font.lfHeight = -(ScreenDpi() * 100 / 720);
     font.lfCharSet = DEFAULT_CHARSET;
     lstrcpynA(font.lfFaceName, "Lucida Console", LF_FACESIZE);
     m_listFont.reset(CreateFontIndirectA(&font));
     SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
+    m_logo.Show(m_hWnd);
 
     return TRUE;
 }

@@ -9,6 +9,7 @@
 #include "framework/win32/dialog.h"
 #include "framework/win32/gdi.h"
 #include "patch/hunkset.h"
+#include "ui/logo.h"
 
 class CPatcherDlg : public CDialog {
 public:
@@ -43,4 +44,5 @@ private:
     std::string m_patchPath;
     HICON m_hIcon;          // shared resource icon: the system frees it
     OwnedFont m_listFont;
+    CLogo m_logo;
 };

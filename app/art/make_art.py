@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Draws Velquin's icon and logo and writes them as 16-colour Windows files.
 
-    python3 app/art/make_art.py        writes app/res/velquin.ico and app/res/logo.bmp
+    python3 app/art/make_art.py        writes app/res/velquin.ico, app/res/logo.bmp and
+                                       app/res/logo_large.bmp
 
 The emblem is a shield with a white check mark that is also a V. Shapes are sampled
 4 x 4 times per pixel and mapped to one 16-colour palette; the logo's gradients use an
-ordered dither; the 16-pixel icon is drawn by hand. Only the standard library is used, and the output is the same on every
+ordered dither; the 16-pixel icon is drawn by hand. The large logo is the same drawing
+at three times the size in true colour, for screens above 96 DPI, where the program
+scales it down to the room its dialog gives the logo. Only the standard library is used, and the output is the same on every
 run, so the files can be kept in the repository and rebuilt at will.
 """
 
@@ -34,6 +37,9 @@ PALETTE = [
     (64, 64, 64),
     (255, 248, 220),
 ]
+
+# The large logo's size in multiples of the small one: enough for 300 per cent.
+LARGE_LOGO_SCALE = 3
 
 BAYER4 = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
 SAMPLES = 4
@@ -131,6 +137,23 @@ class Emblem:
 
 # ---- rendering ---------------------------------------------------------------------
 
+def sample(paint, px, py):
+    """The colour of pixel (px, py): the mean of its samples, or None where most of
+    them are transparent."""
+    acc = [0.0, 0.0, 0.0]
+    hits = 0
+    for sy in range(SAMPLES):
+        for sx in range(SAMPLES):
+            c = paint(px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES)
+            if c is not None:
+                hits += 1
+                for i in range(3):
+                    acc[i] += c[i]
+    if hits * 2 < SAMPLES * SAMPLES:
+        return None
+    return [v / hits for v in acc]
+
+
 def render(width, height, paint, dither=0.0):
     """paint(x, y) gives an (r, g, b) colour or None (transparent). Returns rows of
     palette indices (None for transparent), top row first."""
@@ -138,19 +161,10 @@ def render(width, height, paint, dither=0.0):
     for py in range(height):
         row = []
         for px in range(width):
-            acc = [0.0, 0.0, 0.0]
-            hits = 0
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    c = paint(px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES)
-                    if c is not None:
-                        hits += 1
-                        for i in range(3):
-                            acc[i] += c[i]
-            if hits * 2 < SAMPLES * SAMPLES:
+            colour = sample(paint, px, py)
+            if colour is None:
                 row.append(None)
                 continue
-            colour = [v / hits for v in acc]
             if dither:
                 offset = (BAYER4[py % 4][px % 4] / 16.0 - 0.47) * dither
                 colour = [v + offset for v in colour]
@@ -232,6 +246,24 @@ def info_header(width, height, image_bytes):
     return struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, image_bytes, 2835, 2835, 16, 16)
 
 
+def render_true_colour(width, height, paint):
+    """Rows of (r, g, b) bytes, top row first, for a paint that is never transparent."""
+    return [[tuple(int(v + 0.5) for v in sample(paint, px, py)) for px in range(width)] for py in range(height)]
+
+
+def write_bmp_24(path, rows, width, height):
+    stride = ((width * 24 + 31) // 32) * 4
+    pixels = b""
+    for row in reversed(rows):
+        line = b"".join(struct.pack("<BBB", b, g, r) for (r, g, b) in row)
+        pixels += line + bytes(stride - len(line))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    offset = 14 + len(header)
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset))
+        f.write(header + pixels)
+
+
 def write_bmp(path, rows, width, height):
     pixels = pixel_rows_4bpp(rows, width)
     header = info_header(width, height, len(pixels))
@@ -290,6 +322,10 @@ def main():
     width, height = 107, 114
     write_bmp(os.path.join(OUT, "logo.bmp"), render(width, height, logo_painter(width, height), dither=28), width, height)
     write_ico(os.path.join(OUT, "velquin.ico"), [32, 16])
+    paint = logo_painter(width, height)
+    k = LARGE_LOGO_SCALE
+    write_bmp_24(os.path.join(OUT, "logo_large.bmp"),
+                 render_true_colour(width * k, height * k, lambda x, y: paint(x / k, y / k)), width * k, height * k)
 
 
 if __name__ == "__main__":

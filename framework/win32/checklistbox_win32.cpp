@@ -3,14 +3,19 @@
 CCheckListBox::CCheckListBox() : m_impl(new Impl) {}
 CCheckListBox::~CCheckListBox() = default;
 
-void CCheckListBox::Impl::invalidateCheckBox(int index) const
+void CCheckListBox::Impl::showCheck(int index, bool changed) const
 {
-    // Only rows in view: invalidating costs a trip to the window system, and whole
-    // lists are ticked at once.
+    // Only rows in view are repainted and announced: each costs a trip to the window
+    // system, and whole lists are ticked at once. A screen reader speaks of what the user
+    // is on, which the list keeps in view, and asks for any other row's state when it
+    // gets there.
     RECT rc, client, visible;
-    if (SendMessageA(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc)) != LB_ERR &&
-        GetClientRect(hwnd, &client) && IntersectRect(&visible, &rc, &client))
-        InvalidateRect(hwnd, &visible, FALSE);
+    if (SendMessageA(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc)) == LB_ERR ||
+        !GetClientRect(hwnd, &client) || !IntersectRect(&visible, &rc, &client))
+        return;
+    InvalidateRect(hwnd, &visible, FALSE);
+    if (changed)
+        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, hwnd, OBJID_CLIENT, index + 1);
 }
 
 void CCheckListBox::ResetContent() { SendMessageA(m_impl->hwnd, LB_RESETCONTENT, 0, 0); }
@@ -63,7 +68,7 @@ void CCheckListBox::SetCheck(int index, int check)
         return;
     SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index),
                  static_cast<LPARAM>(WordWithCheck(raw, check)));
-    m_impl->invalidateCheckBox(index);
+    m_impl->showCheck(index, CheckOfWord(raw) != CheckOfWord(WordWithCheck(raw, check)));
 }
 
 int CCheckListBox::GetCheck(int index) const

@@ -17,5 +17,7 @@ struct CCheckListBox::Impl {
     {
         return static_cast<ULONG_PTR>(SendMessageA(hwnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
     }
-    void invalidateCheckBox(int index) const;
+    // Repaints the item's check box if it is in view, and tells the platform of a tick
+    // that changed there.
+    void showCheck(int index, bool changed) const;
 };

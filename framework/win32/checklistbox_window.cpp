@@ -3,17 +3,22 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
+#include "framework/win32/checklistbox_accessible.h"
 #include "framework/win32/checklistbox_win32.h"
+#include "framework/win32/dpi.h"
 #include "framework/win32/gdi.h"
 #include "framework/win32/winapp.h"
 
 namespace {
 
-constexpr int kBoxSize = 11;                   // the check box image, square
-constexpr int kBoxInset = 1;                   // from the row's left edge
-constexpr int kCheckAreaWidth = kBoxSize + 2;  // where a click toggles
+// The check box's geometry at 96 DPI: an 11-pixel square image 1 pixel in from the row's
+// left edge, and a click area 2 pixels wider than the image. Scaled to the screen.
+int boxSize() { return ScaleToScreen(11); }
+int boxInset() { return ScaleToScreen(1); }
+int checkAreaWidth() { return boxSize() + ScaleToScreen(2); }
 
 int textHeight(HWND list)
 {
@@ -25,7 +30,7 @@ int textHeight(HWND list)
     return metrics.tmHeight;
 }
 
-int rowHeight(HWND list) { return std::max(textHeight(list), kBoxSize + 1); }
+int rowHeight(HWND list) { return std::max(textHeight(list), boxSize() + ScaleToScreen(1)); }
 
 // An owner-drawn list box never measures a new font itself.
 void remeasure(HWND list) { SendMessageA(list, LB_SETITEMHEIGHT, 0, MAKELPARAM(rowHeight(list), 0)); }
@@ -55,7 +60,7 @@ int checkBoxAt(HWND list, POINT point)
     RECT row;
     if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&row)) == LB_ERR)
         return -1;
-    return point.x >= row.left && point.x < row.left + kCheckAreaWidth ? index : -1;
+    return point.x >= row.left && point.x < row.left + checkAreaWidth() ? index : -1;
 }
 
 void toggle(CCheckListBox& list, HWND window, int index)
@@ -70,17 +75,23 @@ void toggle(CCheckListBox& list, HWND window, int index)
 void drawCheckBox(HDC dc, int x, int y, int check, bool enabled)
 {
     const bool dim = check == 2 || !enabled;
-    const RECT frame{x, y, x + kBoxSize, y + kBoxSize};
+    const int size = boxSize(), line = ScaleToScreen(1);
+    const RECT frame{x, y, x + size, y + size};
     FillRect(dc, &frame, GetSysColorBrush(enabled ? COLOR_3DDKSHADOW : COLOR_GRAYTEXT));
-    const RECT inside{x + 1, y + 1, x + kBoxSize - 1, y + kBoxSize - 1};
+    const RECT inside{x + line, y + line, x + size - line, y + size - line};
     FillRect(dc, &inside, GetSysColorBrush(dim ? COLOR_3DFACE : COLOR_WINDOW));
     if (check == 0)
         return;
-    // Seven columns three pixels tall: down to the elbow, then up to the right.
-    static const int drop[7] = {2, 3, 4, 3, 2, 1, 0};
+    // At 96 DPI the mark is seven columns three pixels tall from x = 2, their tops at
+    // y = 2 + (4 - |x - 4|): down to the elbow, then up to the right. Each column of the
+    // screen takes that drop at its centre, so a larger mark keeps a smooth slope.
     HBRUSH mark = GetSysColorBrush(dim ? COLOR_3DSHADOW : COLOR_WINDOWTEXT);
-    for (int i = 0; i < 7; ++i) {
-        const RECT stroke{x + 2 + i, y + 2 + drop[i], x + 3 + i, y + 5 + drop[i]};
+    const double dpi = ScreenDpi();
+    const int height = ScaleToScreen(3);
+    for (int column = ScaleToScreen(2); column < ScaleToScreen(9); ++column) {
+        const double centre = std::clamp((column + 0.5) * 96.0 / dpi, 2.5, 8.5);
+        const int top = static_cast<int>(std::lround((6.0 - std::abs(centre - 4.5)) * dpi / 96.0));
+        const RECT stroke{x + column, y + top, x + column + 1, y + top + height};
         FillRect(dc, &stroke, mark);
     }
 }
@@ -112,10 +123,10 @@ void drawItem(const DRAWITEMSTRUCT& item)
     const bool enabled = (item.itemState & ODS_DISABLED) == 0;
     const int check = CheckOfWord(item.itemData);
     const int height = row.bottom - row.top;
-    drawCheckBox(dc, row.left + kBoxInset, row.top + std::max(0, (height - kBoxSize) / 2), check, enabled);
+    drawCheckBox(dc, row.left + boxInset(), row.top + std::max(0, (height - boxSize()) / 2), check, enabled);
 
     RECT label = row;
-    label.left += kCheckAreaWidth;
+    label.left += checkAreaWidth();
     const std::string text = itemText(item.hwndItem, item.itemID);
     SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
     TextColours colours(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT), GetSysColor(COLOR_WINDOW),
@@ -168,6 +179,15 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
             return 0;
         }
         break;
+    case WM_GETOBJECT:
+        // Screen readers ask for the list's items and their ticks; other objects are the
+        // list box's own.
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
+            const LRESULT object = AccessibleCheckListObject(window, wParam);
+            if (object > 0)
+                return object;
+        }
+        break;
     case WM_CHAR:
         // As a character a space would move the caret to the next label starting with
         // one, which is every label.
@@ -184,9 +204,11 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
 // address is kept in the window's user data: the platform's subclassing helpers look
 // their data up in a window property on every message, which costs a trip to the
 // window system each time and would make filling a long list slow.
+CCheckListBox* listOf(HWND window) { return reinterpret_cast<CCheckListBox*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
+
 LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* list = reinterpret_cast<CCheckListBox*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    CCheckListBox* list = listOf(window);
     if (!list)
         return DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
@@ -211,7 +233,7 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 bool AttachCheckList(CCheckListBox& list, HWND control)
 {
-    if (!control || list.impl().hwnd || GetWindowLongPtrA(control, GWLP_USERDATA))
+    if (!control || list.impl().hwnd || listOf(control))
         return false;
     CCheckListBox::Impl& impl = list.impl();
     impl.hwnd = control;
@@ -221,6 +243,15 @@ bool AttachCheckList(CCheckListBox& list, HWND control)
     // The list measured its rows when it was created, before anyone drew them.
     remeasure(control);
     InvalidateRect(control, nullptr, TRUE);
+    return true;
+}
+
+bool ToggleCheckListItem(HWND window, int index)
+{
+    CCheckListBox* list = listOf(window);
+    if (!list || index < 0 || index >= list->GetCount())
+        return false;
+    toggle(*list, window, index);
     return true;
 }
 

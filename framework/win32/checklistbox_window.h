@@ -15,6 +15,10 @@ constexpr UINT CLBN_CHKCHANGE = 40;
 // The window must be destroyed before list; it lets go of list when it is.
 bool AttachCheckList(CCheckListBox& list, HWND control);
 
+// Toggles item index of a check list's window as a click on its box does, the owner's
+// notification included. False when window is no check list or has no such item.
+bool ToggleCheckListItem(HWND window, int index);
+
 // Attaches list to the dialog's control id at the first exchange, in either direction.
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list);
 

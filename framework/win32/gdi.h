@@ -38,6 +38,7 @@ private:
 
 using OwnedFont = GdiObject<HFONT>;
 using OwnedBrush = GdiObject<HBRUSH>;
+using OwnedBitmap = GdiObject<HBITMAP>;
 
 // Selects an object into a device context for the scope and puts the old one back.
 class SelectedObject {

@@ -1,5 +1,7 @@
 #include "framework/win32/winapp.h"
 
+#include <objbase.h>
+
 #include <new>
 #include <string>
 
@@ -38,6 +40,23 @@ private:
 };
 
 HHOOK MessageFilterHook::s_hook = nullptr;
+
+// The thread's COM apartment while the program runs: screen readers reach the objects
+// it hands them (the check list's) through it.
+class ComApartment {
+public:
+    ComApartment() : m_joined(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ComApartment()
+    {
+        if (m_joined)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool m_joined;
+};
 
 bool keyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
@@ -97,6 +116,7 @@ CWinApp::~CWinApp()
 int CWinApp::Run(HINSTANCE instance)
 {
     m_hInstance = instance;
+    ComApartment com;
     MessageFilterHook hook(messageFilter);
     try {
         if (!InitInstance())

@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "command_spy.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -958,5 +960,124 @@ bool App::closeWithEsc(DWORD timeoutMs)
 }
 
 bool App::waitExit(DWORD timeoutMs) { return WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+
+// ---- the screen's DPI ----------------------------------------------------------------------
+
+int screenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+int scaledToScreen(int pixels96) { return MulDiv(pixels96, screenDpi(), 96); }
+
+namespace {
+
+// The program's file as a module of resources, loaded for the scope.
+class ProgramResources {
+public:
+    ProgramResources() : m_module(LoadLibraryExA(options().exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE))
+    {
+        if (!m_module)
+            throw DriverError("cannot read the program's resources");
+    }
+    ~ProgramResources() { FreeLibrary(m_module); }
+    ProgramResources(const ProgramResources&) = delete;
+    ProgramResources& operator=(const ProgramResources&) = delete;
+
+    HMODULE get() const { return m_module; }
+
+private:
+    HMODULE m_module;
+};
+
+}  // namespace
+
+RECT dialogUnitsToPixels(int templateId, RECT units)
+{
+    // A hidden dialog of the driver's own from the template gets the program's font in
+    // the same prefix; the program's dialog cannot be asked from another process.
+    ProgramResources program;
+    HWND dialog = CreateDialogParamA(program.get(), MAKEINTRESOURCEA(templateId), nullptr,
+                                     [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    if (!dialog)
+        throw DriverError("cannot create dialog " + std::to_string(templateId) + " from the template");
+    const BOOL mapped = MapDialogRect(dialog, &units);
+    DestroyWindow(dialog);
+    if (!mapped)
+        throw DriverError("cannot map dialog units");
+    return units;
+}
+
+Pixels bitmapResource(int id)
+{
+    ProgramResources program;
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(program.get(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap)
+        throw DriverError("no bitmap " + std::to_string(id) + " in the program");
+    BITMAP info{};
+    GetObjectA(bitmap, sizeof info, &info);
+    Canvas canvas(info.bmWidth, info.bmHeight);
+    HDC source = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    BitBlt(canvas.dc(), 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    DeleteObject(bitmap);
+    return canvas.pixels();
+}
+
+// ---- what the program's windows are told -------------------------------------------------
+
+CommandSpy::CommandSpy(const App& app)
+{
+    char name[64];
+    spyMemoryName(name, sizeof name, app.threadId());
+    m_memory = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SpyRecord), name);
+    m_view = m_memory ? MapViewOfFile(m_memory, FILE_MAP_WRITE, 0, 0, sizeof(SpyRecord)) : nullptr;
+    char driver[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, driver, sizeof driver);
+    std::string library = driver;
+    library = library.substr(0, library.find_last_of("\\/") + 1) + "velquin_command_spy.dll";
+    m_library = LoadLibraryA(library.c_str());
+    auto procedure = m_library ? reinterpret_cast<HOOKPROC>(
+                                     reinterpret_cast<void*>(GetProcAddress(m_library, "spyOnCommands")))
+                               : nullptr;
+    m_hook = procedure ? SetWindowsHookExA(WH_CALLWNDPROC, procedure, m_library, app.threadId()) : nullptr;
+    if (!m_view || !m_hook) {
+        release();
+        throw DriverError("cannot watch the program's notifications with " + library);
+    }
+}
+
+CommandSpy::~CommandSpy() { release(); }
+
+void CommandSpy::release()
+{
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    if (m_library)
+        FreeLibrary(m_library);
+    if (m_view)
+        UnmapViewOfFile(m_view);
+    if (m_memory)
+        CloseHandle(m_memory);
+    m_hook = nullptr;
+    m_library = nullptr;
+    m_view = nullptr;
+    m_memory = nullptr;
+}
+
+int CommandSpy::count() const { return static_cast<const SpyRecord*>(m_view)->count; }
+
+CommandSpy::Notification CommandSpy::last() const
+{
+    const auto* record = static_cast<const SpyRecord*>(m_view);
+    return Notification{reinterpret_cast<HWND>(record->target), static_cast<WPARAM>(record->wParam),
+                        static_cast<LPARAM>(record->lParam)};
+}
 
 }  // namespace gui

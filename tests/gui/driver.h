@@ -171,6 +171,7 @@ public:
     App& operator=(const App&) = delete;
 
     DWORD pid() const { return m_info.dwProcessId; }
+    DWORD threadId() const { return m_info.dwThreadId; }
     HWND main() const { return m_main; }
     HWND item(int id) const;
     std::string text(int id) const { return windowText(item(id)); }
@@ -247,5 +248,46 @@ private:
 std::string exeFileName(const std::string& exePath);
 // The file name without its extension.
 std::string exeTitle(const std::string& exePath);
+
+// ---- the screen's DPI ----------------------------------------------------------------------
+
+// The screen's pixels per logical inch, as the driver, which is as DPI aware as the
+// program, sees it.
+int screenDpi();
+// What the program draws pixels96 long at 96 DPI, on this screen.
+int scaledToScreen(int pixels96);
+// A rectangle of a dialog template of the program in dialog units, in pixels: the room
+// that template gives a control on this screen.
+RECT dialogUnitsToPixels(int templateId, RECT units);
+// The pixels of a bitmap resource of the program, top row first.
+Pixels bitmapResource(int id);
+
+// ---- what the program's windows are told -------------------------------------------------
+
+// While it lives, counts the check-change notifications (WM_COMMAND with code 40) that
+// windows of the program's thread receive, through a hook library in that thread.
+class CommandSpy {
+public:
+    explicit CommandSpy(const App& app);
+    ~CommandSpy();
+    CommandSpy(const CommandSpy&) = delete;
+    CommandSpy& operator=(const CommandSpy&) = delete;
+
+    struct Notification {
+        HWND target = nullptr;  // the window told
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+    };
+    int count() const;
+    Notification last() const;
+
+private:
+    void release();
+
+    HANDLE m_memory = nullptr;
+    void* m_view = nullptr;
+    HMODULE m_library = nullptr;
+    HHOOK m_hook = nullptr;
+};
 
 }  // namespace gui

@@ -3,13 +3,18 @@
 #   screenshots.sh <velquin_gui_tests.exe> <Velquin.exe> <output folder> [copy-to folder]
 # The driver loads a patch through the real dialogs and poses; this script takes
 # main.png and about.png, and checks that they show something. DISPLAY and WINEPREFIX
-# come from the caller.
+# come from the caller; under dpi.sh (VELQUIN_DPI) the desktop grows with the DPI and
+# the copies are named main-<dpi>dpi.png and about-<dpi>dpi.png.
 set -euo pipefail
 
 driver=$1
 exe=$2
 out=$3
 copy_to=${4:-}
+dpi=${VELQUIN_DPI:-96}
+desktop_size="$((800 * (dpi + 96) / 192))x$((600 * (dpi + 96) / 192))"
+suffix=""
+[ "$dpi" = 96 ] || suffix="-${dpi}dpi"
 
 fail() { echo "screenshots: $*" >&2; exit 1; }
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
@@ -19,7 +24,7 @@ mkdir -p "$out"
 rm -f "$out"/*.ready "$out"/*.done "$out"/main.png "$out"/about.png
 
 # The desktop gives windows the frames a window manager would draw.
-wine explorer /desktop=velquin,800x600 "$(winepath -w "$driver")" --screenshots "$exe" "$out" &
+wine explorer /desktop=velquin,"$desktop_size" "$(winepath -w "$driver")" --screenshots "$exe" "$out" &
 desktop=$!
 finish() {
     if kill -0 "$desktop" 2>/dev/null; then kill "$desktop" 2>/dev/null || true; fi
@@ -77,5 +82,6 @@ if cmp -s "$out/main.png" "$out/about.png"; then
 fi
 
 if [ -n "$copy_to" ]; then
-    cp "$out/main.png" "$out/about.png" "$copy_to/"
+    cp "$out/main.png" "$copy_to/main$suffix.png"
+    cp "$out/about.png" "$copy_to/about$suffix.png"
 fi

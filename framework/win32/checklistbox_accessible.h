@@ -1,0 +1,10 @@
+#pragma once
+// What a screen reader learns of a check list: the platform's own object for the list
+// box, with every item a check box that has its label as name, says whether it is
+// ticked, and is ticked or unticked by its default action.
+
+#include <windows.h>
+
+// The answer to WM_GETOBJECT for OBJID_CLIENT from the window of a check list: a
+// reference to its accessible object, or 0 or less when there is none to give.
+LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam);

@@ -1,0 +1,332 @@
+// The check list as a screen reader reads it: the accessible object the platform hands
+// this process for the list gives each item as a check box named by its label and
+// checked or not as it is ticked, follows every way of ticking, ticks by its default
+// action as a click does, and every tick that changes is announced as an event.
+
+#include "scenario.h"
+
+#include <oleacc.h>
+
+#include <tuple>
+
+namespace gui {
+namespace {
+
+// A COM apartment for the test's thread, as a screen reader has one.
+class Apartment {
+public:
+    Apartment() : m_joined(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~Apartment()
+    {
+        if (m_joined)
+            CoUninitialize();
+    }
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+
+private:
+    bool m_joined;
+};
+
+VARIANT child(long id)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::string take(BSTR text)
+{
+    std::string out = text ? narrow(std::wstring(text, SysStringLen(text))) : std::string();
+    SysFreeString(text);
+    return out;
+}
+
+// The list's accessible object as a screen reader gets it: from the platform, for the
+// list's window, in another process than the program's.
+class Reader {
+public:
+    explicit Reader(HWND list)
+    {
+        const HRESULT hr = AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                      reinterpret_cast<void**>(&m_object));
+        if (FAILED(hr) || !m_object)
+            throw DriverError("the list gives no accessible object (error " + std::to_string(hr) + ")");
+    }
+    ~Reader() { m_object->Release(); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    long count() const
+    {
+        long n = -1;
+        check(m_object->get_accChildCount(&n), "child count");
+        return n;
+    }
+    std::string name(long id) const
+    {
+        BSTR text = nullptr;
+        check(m_object->get_accName(child(id), &text), "name");
+        return take(text);
+    }
+    long role(long id) const { return number(&IAccessible::get_accRole, id, "role"); }
+    long state(long id) const { return number(&IAccessible::get_accState, id, "state"); }
+    std::string defaultAction(long id) const
+    {
+        BSTR text = nullptr;
+        check(m_object->get_accDefaultAction(child(id), &text), "default action");
+        return take(text);
+    }
+    HRESULT doDefaultAction(long id) const { return m_object->accDoDefaultAction(child(id)); }
+    HRESULT nameResult(long id) const
+    {
+        BSTR text = nullptr;
+        const HRESULT hr = m_object->get_accName(child(id), &text);
+        SysFreeString(text);
+        return hr;
+    }
+
+    // What a reader says of every item: ticked or not, in list order.
+    std::vector<int> checks() const
+    {
+        std::vector<int> out;
+        for (long id = 1; id <= count(); ++id)
+            out.push_back((state(id) & STATE_SYSTEM_CHECKED) ? 1 : 0);
+        return out;
+    }
+
+private:
+    static void check(HRESULT hr, const char* what)
+    {
+        if (FAILED(hr))
+            throw DriverError(std::string("the accessible object gives no ") + what + " (error " +
+                              std::to_string(hr) + ")");
+    }
+    long number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id, const char* what) const
+    {
+        VARIANT value;
+        VariantInit(&value);
+        check((m_object->*get)(child(id), &value), what);
+        if (value.vt != VT_I4)
+            throw DriverError(std::string("the ") + what + " is not a number");
+        return value.lVal;
+    }
+
+    IAccessible* m_object = nullptr;
+};
+
+// The state changes the platform announces for the program's windows, as a screen
+// reader hears them: delivered to this thread while it handles its messages.
+class StateEvents {
+public:
+    explicit StateEvents(DWORD pid)
+        : m_hook(SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, &StateEvents::heard, pid,
+                                 0, WINEVENT_OUTOFCONTEXT))
+    {
+        if (!m_hook)
+            throw DriverError("cannot listen to the program's events");
+        s_heard.clear();
+    }
+    ~StateEvents() { UnhookWinEvent(m_hook); }
+    StateEvents(const StateEvents&) = delete;
+    StateEvents& operator=(const StateEvents&) = delete;
+
+    using Event = std::tuple<HWND, LONG, LONG>;  // window, object, child
+    // What was announced since the last call, once the announcements have stopped coming.
+    std::vector<Event> take()
+    {
+        std::size_t before = static_cast<std::size_t>(-1);
+        while (before != s_heard.size()) {
+            before = s_heard.size();
+            const DWORD start = GetTickCount();
+            while (GetTickCount() - start < 300) {
+                MSG msg;
+                while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageA(&msg);
+                Sleep(10);
+            }
+        }
+        return std::exchange(s_heard, {});
+    }
+
+private:
+    static void CALLBACK heard(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG id, DWORD, DWORD)
+    {
+        s_heard.emplace_back(window, object, id);
+    }
+
+    HWINEVENTHOOK m_hook;
+    static std::vector<Event> s_heard;
+};
+
+std::vector<StateEvents::Event> StateEvents::s_heard;
+
+// One event for the list's item at each of the positions, in order.
+std::vector<StateEvents::Event> itemEvents(HWND list, std::vector<int> positions)
+{
+    std::vector<StateEvents::Event> out;
+    for (int position : positions)
+        out.emplace_back(list, OBJID_CLIENT, position + 1);
+    return out;
+}
+
+PatchFile fivePatch()
+{
+    PatchFile p;
+    p.literal(0x400, {1, 2});
+    p.literal(0x010, {3});
+    p.run(0x300, 8, 0x55);
+    p.literal(0x200, {4, 5, 6});
+    p.literal(0x100, Bytes(16, 7));
+    return p;
+}
+
+PatchFile threePatch()
+{
+    PatchFile p;
+    p.literal(0xABCDEF, {1});
+    p.literal(0x000001, {2, 3});
+    p.literal(0x123456, Bytes(0x100, 4));
+    return p;
+}
+
+TEST(Accessible, ItemsAreCheckBoxesThatFollowEveryTick)
+{
+    const std::string folder = testFolder();
+    const PatchFile five = fivePatch(), three = threePatch();
+    const std::string fivePath = writePatch(joinPath(folder, "five.ips"), five);
+    const std::string threePath = writePatch(joinPath(folder, "three.ips"), three);
+
+    Apartment com;
+    App app;
+    HWND list = app.item(IDC_HUNK_LIST);
+    Reader reader(list);
+    EXPECT_EQ(reader.count(), 0) << "items of an empty list";
+    EXPECT_EQ(reader.role(CHILDID_SELF), ROLE_SYSTEM_LIST);
+
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, fivePath, five));
+    const std::vector<ListItem> items = app.list();
+    ASSERT_EQ(reader.count(), 5);
+    for (long id = 1; id <= 5; ++id) {
+        SCOPED_TRACE("item " + std::to_string(id));
+        EXPECT_EQ(reader.name(id), items[static_cast<std::size_t>(id - 1)].label);
+        EXPECT_EQ(reader.role(id), ROLE_SYSTEM_CHECKBUTTON);
+        EXPECT_TRUE(reader.state(id) & STATE_SYSTEM_CHECKED);
+        EXPECT_EQ(reader.defaultAction(id), "Uncheck");
+    }
+    EXPECT_EQ(reader.nameResult(-1), E_INVALIDARG) << "a child id below the list's";
+    EXPECT_EQ(reader.nameResult(6), E_INVALIDARG) << "a child id past the last item";
+
+    // Each way of ticking: the reader hears of it and reads the new state.
+    StateEvents events(app.pid());
+    std::vector<int> model(5, 1);
+    auto expectTicks = [&](const char* after) {
+        waitUntil([&] { return app.checks() == model; });
+        EXPECT_EQ(app.checks(), model) << "the list after " << after;
+        EXPECT_EQ(reader.checks(), model) << "what a reader hears after " << after;
+    };
+    app.clickRow(1, 5);
+    model[1] = 0;
+    expectTicks("a click in the box of row 1");
+    EXPECT_EQ(events.take(), itemEvents(list, {1})) << "after a click in the box of row 1";
+    EXPECT_EQ(reader.defaultAction(2), "Check");
+
+    app.clickRow(3, 60);
+    pressKey(VK_SPACE);
+    model[3] = 0;
+    expectTicks("Space on row 3");
+    EXPECT_EQ(events.take(), itemEvents(list, {3})) << "after Space on row 3";
+
+    clickButton(app.item(IDC_SELECT_ALL));
+    model = {1, 1, 1, 1, 1};
+    expectTicks("Select All");
+    EXPECT_EQ(events.take(), itemEvents(list, {1, 3})) << "Select All announces the ticks it changed";
+    clickButton(app.item(IDC_SELECT_ALL));
+    app.settle();
+    EXPECT_EQ(events.take(), itemEvents(list, {})) << "Select All on a list all ticked changes nothing";
+
+    clickButton(app.item(IDC_SELECT_NONE));
+    model = {0, 0, 0, 0, 0};
+    expectTicks("Select None");
+    EXPECT_EQ(events.take(), itemEvents(list, {0, 1, 2, 3, 4})) << "after Select None";
+
+    app.clickRow(2, 5);
+    clickButton(app.item(IDC_INVERT));
+    model = {1, 1, 0, 1, 1};
+    expectTicks("a click and Invert");
+    EXPECT_EQ(events.take(), itemEvents(list, {2, 0, 1, 2, 3, 4})) << "after a click and Invert";
+
+    // The default action ticks as a click does, and the owner hears the same from the list.
+    CommandSpy spy(app);
+    ASSERT_EQ(reader.defaultAction(3), "Check");
+    EXPECT_EQ(reader.doDefaultAction(3), S_OK);
+    model[2] = 1;
+    expectTicks("the default action of item 3");
+    EXPECT_EQ(reader.defaultAction(3), "Uncheck");
+    EXPECT_EQ(events.take(), itemEvents(list, {2})) << "after the default action of item 3";
+    ASSERT_TRUE(waitUntil([&] { return spy.count() == 1; })) << spy.count() << " notifications to the owner";
+    const CommandSpy::Notification told = spy.last();
+    EXPECT_EQ(told.target, app.main());
+    EXPECT_EQ(LOWORD(told.wParam), IDC_HUNK_LIST);
+    EXPECT_EQ(HIWORD(told.wParam), 40) << "the check-change code";
+    EXPECT_EQ(reinterpret_cast<HWND>(told.lParam), list);
+    EXPECT_EQ(reader.doDefaultAction(3), S_OK);
+    model[2] = 0;
+    expectTicks("the default action of item 3 again");
+    EXPECT_EQ(spy.count(), 2);
+    // A click and Space tell the owner as well; the selection buttons do not.
+    app.clickRow(0, 5);
+    model[0] = 0;
+    expectTicks("a click in the box of row 0");
+    EXPECT_TRUE(waitUntil([&] { return spy.count() == 3; })) << "a click on a box does not tell the owner";
+    clickButton(app.item(IDC_SELECT_ALL));
+    model = {1, 1, 1, 1, 1};
+    expectTicks("Select All");
+    EXPECT_EQ(spy.count(), 3) << "Select All told the owner of a check change";
+    EXPECT_EQ(reader.doDefaultAction(9), E_INVALIDARG) << "the default action of no item";
+
+    // Another patch: the reader finds its items, all ticked.
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, threePath, three));
+    const std::vector<ListItem> now = app.list();
+    ASSERT_EQ(reader.count(), 3);
+    for (long id = 1; id <= 3; ++id)
+        EXPECT_EQ(reader.name(id), now[static_cast<std::size_t>(id - 1)].label);
+    model = {1, 1, 1};
+    expectTicks("loading another patch");
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+TEST(Accessible, ALongListAnnouncesTheRowsInView)
+{
+    // Announcing every item of a long list would keep a listening reader busy for
+    // seconds; it speaks of what is in view, and asks for the rest when it gets there.
+    PatchFile many;
+    for (std::uint32_t i = 0; i < 60; ++i)
+        many.literal(i * 16, {1});
+    const std::string path = writePatch(joinPath(testFolder(), "many.ips"), many);
+    Apartment com;
+    App app;
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, path, many));
+    HWND list = app.item(IDC_HUNK_LIST);
+    app.showRow(30);
+    StateEvents events(app.pid());
+    clickButton(app.item(IDC_SELECT_NONE));
+    ASSERT_TRUE(waitUntil([&] { return app.checks() == std::vector<int>(60, 0); }));
+    const int top = static_cast<int>(send(list, LB_GETTOPINDEX));
+    const int height = static_cast<int>(send(list, LB_GETITEMHEIGHT, 0));
+    RECT client;
+    GetClientRect(list, &client);
+    std::vector<int> inView;
+    for (int row = top; row < 60 && (row - top) * height < client.bottom; ++row)
+        inView.push_back(row);
+    ASSERT_GT(top, 0) << "the list did not scroll";
+    ASSERT_LT(inView.back(), 59) << "the list shows every row";
+    EXPECT_EQ(events.take(), itemEvents(list, inView));
+    EXPECT_EQ(Reader(list).checks(), std::vector<int>(60, 0)) << "what a reader hears of every row";
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+}  // namespace
+}  // namespace gui
