@@ -893,25 +893,20 @@ Pixels App::checkBoxPixels(int index) const
     return capture(item(IDC_HUNK_LIST), RECT{3, middle - 3, 10, middle + 4});
 }
 
-HWND App::waitForReportBox(DWORD timeoutMs) const
+HWND App::reportBox() const
 {
     // Any message box will do: its caption is part of what the caller checks.
-    HWND box = nullptr;
-    if (!waitUntil(
-            [&] {
-                for (HWND w : topWindows(pid(), "#32770", nullptr))
-                    if (w != m_main && GetDlgItem(w, 0xFFFF))
-                        return (box = w) != nullptr;
-                return false;
-            },
-            timeoutMs))
-        throw DriverError("no report within " + std::to_string(timeoutMs) + " ms");
-    return box;
+    for (HWND w : topWindows(pid(), "#32770", nullptr))
+        if (w != m_main && GetDlgItem(w, 0xFFFF))
+            return w;
+    return nullptr;
 }
 
 Report App::waitForReport(DWORD timeoutMs)
 {
-    HWND box = waitForReportBox(timeoutMs);
+    HWND box = nullptr;
+    if (!waitUntil([&] { return (box = reportBox()) != nullptr; }, timeoutMs))
+        throw DriverError("no report within " + std::to_string(timeoutMs) + " ms");
     Report r;
     r.caption = windowText(box);
     if (!waitUntil([&] { return !boxText(box).empty(); }, 2000))

@@ -210,8 +210,9 @@ public:
     // What the inside of a row's check box shows on screen.
     Pixels checkBoxPixels(int index) const;
 
-    // Waits for a report box to be up and returns it, as it is.
-    HWND waitForReportBox(DWORD timeoutMs = 10000) const;
+    // The report box that is up, or null. Asks the program nothing, so it does not wait
+    // for a busy program.
+    HWND reportBox() const;
     // Waits for a report, reads it and closes it with OK.
     Report waitForReport(DWORD timeoutMs = 10000);
     // Presses the Patch button and returns the report it brings.

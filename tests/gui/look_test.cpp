@@ -169,14 +169,6 @@ std::wstring shownText(HWND control)
     return text;
 }
 
-bool reportUp(const App& app)
-{
-    for (HWND w : topWindows(app.pid(), "#32770", nullptr))
-        if (w != app.main() && GetDlgItem(w, 0xFFFF))
-            return true;
-    return false;
-}
-
 // The cursors shown until done() holds, watched without asking the program anything:
 // it answers no message while a command works. The arrow is left out.
 template <class Done>
@@ -220,7 +212,7 @@ TEST(Look, HourglassWhileLongCommandsRun)
     EXPECT_EQ(shownCursor(), arrow) << "the arrow is not back after the load";
 
     clickButton(app.item(IDOK));
-    const std::set<HCURSOR> patching = cursorsUntil([&] { return reportUp(app); }, arrow);
+    const std::set<HCURSOR> patching = cursorsUntil([&] { return app.reportBox() != nullptr; }, arrow);
     EXPECT_EQ(patching, loading) << "the cursor is not the hourglass while Patch works";
     EXPECT_REPORT(app, app.waitForReport(), kSuccess, IconKind::exclamation);
     EXPECT_EQ(shownCursor(), arrow) << "the arrow is not back after Patch";
