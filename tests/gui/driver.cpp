@@ -1075,4 +1075,14 @@ CommandSpy::Notification CommandSpy::last() const
                         static_cast<LPARAM>(record->lParam)};
 }
 
+LOGFONTA CommandSpy::fontOf(HWND window) const
+{
+    auto* record = static_cast<SpyRecord*>(m_view);
+    record->font = LOGFONTA{};
+    send(window, spyFontMessage());
+    if (!record->font.lfFaceName[0])
+        throw DriverError("cannot read the font of a window of the program");
+    return record->font;
+}
+
 }  // namespace gui

@@ -266,7 +266,8 @@ Pixels bitmapResource(int id);
 // ---- what the program's windows are told -------------------------------------------------
 
 // While it lives, counts the check-change notifications (WM_COMMAND with code 40) that
-// windows of the program's thread receive, through a hook library in that thread.
+// windows of the program's thread receive, through a hook library in that thread, which
+// also reads the program's fonts.
 class CommandSpy {
 public:
     explicit CommandSpy(const App& app);
@@ -281,6 +282,8 @@ public:
     };
     int count() const;
     Notification last() const;
+    // The font of one of the program's windows, as the program sees it.
+    LOGFONTA fontOf(HWND window) const;
 
 private:
     void release();
