@@ -1,5 +1,9 @@
 #include "ui/patcherdlg.h"
 
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
 #include <cstdio>
 #include <exception>
 
@@ -7,6 +11,7 @@
 #include "framework/win32/checklistbox_window.h"
 #include "framework/win32/dpi.h"
 #include "framework/win32/filedialog.h"
+#include "framework/win32/report_win32.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
 #include "ui/aboutdlg.h"
@@ -25,7 +30,107 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_SYSCOMMAND, &CPatcherDlg::OnSysCommand},
     {WM_PAINT, &CPatcherDlg::OnPaint},
     {WM_QUERYDRAGICON, &CPatcherDlg::OnQueryDragIcon},
+    {WM_DROPFILES, &CPatcherDlg::OnDropFiles},
 };
+
+namespace {
+
+constexpr const char* kLabelPattern = " 0x000000 - 0x000000";
+
+OwnedFont createListFont(int height)
+{
+    LOGFONTA font{};
+    font.lfHeight = -height;
+    font.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(font.lfFaceName, "Lucida Console", LF_FACESIZE);
+    return OwnedFont(CreateFontIndirectA(&font));
+}
+
+// 10 points on this screen, or as much less as it takes for a label to fit beside the
+// check box with the scroll bar shown: the dialog's font, and so the list, may grow
+// less than the screen's DPI (a bitmap face does).
+OwnedFont chooseListFont(HWND list)
+{
+    RECT client;
+    GetClientRect(list, &client);
+    int room = client.right - CheckAreaWidth();
+    if (!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL))
+        room -= GetSystemMetrics(SM_CXVSCROLL);  // hidden while the list is short
+    WindowDC dc(list);
+    for (int height = ScreenDpi() * 100 / 720;; --height) {
+        OwnedFont font = createListFont(height);
+        SelectedObject selected(dc.get(), font.get());
+        SIZE label{};
+        GetTextExtentPoint32A(dc.get(), kLabelPattern, lstrlenA(kLabelPattern), &label);
+        if (label.cx <= room || height <= 1)
+            return font;
+    }
+}
+
+std::string fromWide(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
+    return result;
+}
+
+bool endsWith(const std::wstring& text, const wchar_t* suffix)
+{
+    const std::size_t n = lstrlenW(suffix);
+    return text.size() >= n && lstrcmpiW(text.c_str() + text.size() - n, suffix) == 0;
+}
+
+// The file a shortcut points to, as the open dialog takes it; empty when it cannot tell.
+std::wstring shortcutTarget(const std::wstring& path)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return {};
+    std::wstring target;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        wchar_t found[MAX_PATH * 2] = L"";
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ)) &&
+            link->GetPath(found, MAX_PATH * 2, nullptr, 0) == S_OK)
+            target = found;
+        file->Release();
+    }
+    link->Release();
+    return target;
+}
+
+// The one file of a drop, shortcuts followed; empty for several files, a folder, or
+// anything else that is no file.
+std::wstring droppedFile(HDROP drop)
+{
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1)
+        return {};
+    std::wstring path(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, 0, &path[0], static_cast<UINT>(path.size())));
+    if (endsWith(path, L".lnk"))
+        path = shortcutTarget(path);
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    return path;
+}
+
+class DropFinish {
+public:
+    explicit DropFinish(HDROP drop) : m_drop(drop) {}
+    ~DropFinish() { DragFinish(m_drop); }
+    DropFinish(const DropFinish&) = delete;
+    DropFinish& operator=(const DropFinish&) = delete;
+
+private:
+    HDROP m_drop;  // owned: given by the system with WM_DROPFILES
+};
+
+}  // namespace
 
 CPatcherDlg::CPatcherDlg()
     : CDialog(IDD_MAIN), m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
@@ -65,14 +170,10 @@ BOOL CPatcherDlg::OnInitDialog()
     m_hunkCount = "0";
     UpdateData(false);
 
-    // 10 points on this screen.
-    LOGFONTA font{};
-    font.lfHeight = -(ScreenDpi() * 100 / 720);
-    font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(font.lfFaceName, "Lucida Console", LF_FACESIZE);
-    m_listFont.reset(CreateFontIndirectA(&font));
+    m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST));
     SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
     m_logo.Show(m_hWnd);
+    DragAcceptFiles(m_hWnd, TRUE);
 
     return TRUE;
 }
@@ -81,29 +182,41 @@ void CPatcherDlg::OnBrowseSource()
 {
     UpdateData(true);
     CFileDialog dialog(true, "All Files (*.*)|*.*||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() != IDOK)
-        return;
-    m_sourcePath = dialog.GetPathName();
-    UpdateData(false);
+    if (dialog.DoModal() == IDOK)
+        TakeSource(dialog.GetPathName());
 }
 
 void CPatcherDlg::OnBrowseDest()
 {
     UpdateData(true);
     CFileDialog dialog(false, nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() != IDOK)
-        return;
-    m_destPath = dialog.GetPathName();
-    UpdateData(false);
+    if (dialog.DoModal() == IDOK)
+        TakeDest(dialog.GetPathName());
 }
 
 void CPatcherDlg::OnBrowsePatch()
 {
     UpdateData(true);
     CFileDialog dialog(true, "Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() != IDOK)
-        return;
-    m_patchPath = dialog.GetPathName();
+    if (dialog.DoModal() == IDOK)
+        TakePatch(dialog.GetPathName());
+}
+
+void CPatcherDlg::TakeSource(const std::string& path)
+{
+    m_sourcePath = path;
+    UpdateData(false);
+}
+
+void CPatcherDlg::TakeDest(const std::string& path)
+{
+    m_destPath = path;
+    UpdateData(false);
+}
+
+void CPatcherDlg::TakePatch(const std::string& path)
+{
+    m_patchPath = path;
     // A read error leaves LoadPatch with the list emptied. The window shows that before
     // the error goes on to be reported, so that path and count never describe a patch
     // the list no longer holds.
@@ -178,3 +291,43 @@ INT_PTR CPatcherDlg::OnPaint(WPARAM, LPARAM)
 }
 
 INT_PTR CPatcherDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<INT_PTR>(m_hIcon); }
+
+INT_PTR CPatcherDlg::OnDropFiles(WPARAM drop, LPARAM)
+{
+    const HDROP files = reinterpret_cast<HDROP>(drop);
+    DropFinish finish(files);
+    // Wine hands drops even to a window that a report, a file dialog or the About box
+    // has disabled.
+    if (!IsWindowEnabled(m_hWnd))
+        return TRUE;
+    const std::wstring path = droppedFile(files);
+    POINT point{};
+    DragQueryPoint(files, &point);
+    if (!path.empty())
+        TakeDroppedFile(path, point);
+    return TRUE;
+}
+
+// A file dropped on a row's group is chosen for that row; an .ips file dropped anywhere
+// else is a patch.
+void CPatcherDlg::TakeDroppedFile(const std::wstring& path, POINT point)
+{
+    auto inGroup = [&](int id) {
+        RECT group;
+        GetWindowRect(GetDlgItem(id), &group);
+        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&group), 2);
+        return PtInRect(&group, point) != FALSE;
+    };
+    const std::string chosen = fromWide(path);
+    UpdateData(true);
+    if (inGroup(IDC_SOURCE_GROUP)) {
+        TakeSource(chosen);
+    } else if (inGroup(IDC_DEST_GROUP)) {
+        // What the save dialog would ask.
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ||
+            askReport((chosen + " already exists.\nDo you want to replace it?").c_str()))
+            TakeDest(chosen);
+    } else if (inGroup(IDC_PATCH_GROUP) || endsWith(path, L".ips")) {
+        TakePatch(chosen);
+    }
+}

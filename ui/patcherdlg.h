@@ -15,6 +15,13 @@ class CPatcherDlg : public CDialog {
 public:
     CPatcherDlg();
 
+    // What each Browse command does with the file chosen, and a file dropped on its row:
+    // the one place that sets that row. TakePatch loads the patch and lets a read error
+    // go on to be reported.
+    void TakeSource(const std::string& path);
+    void TakePatch(const std::string& path);
+    void TakeDest(const std::string& path);
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange& dx) override;
@@ -32,6 +39,8 @@ private:
     INT_PTR OnSysCommand(WPARAM command, LPARAM);
     INT_PTR OnPaint(WPARAM, LPARAM);
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
+    INT_PTR OnDropFiles(WPARAM drop, LPARAM);
+    void TakeDroppedFile(const std::wstring& path, POINT point);
 
     static const Command<CPatcherDlg> kCommands[];
     static const Message<CPatcherDlg> kMessages[];

@@ -15,10 +15,10 @@
 namespace {
 
 // The check box's geometry at 96 DPI: an 11-pixel square image 1 pixel in from the row's
-// left edge, and a click area 2 pixels wider than the image. Scaled to the screen.
+// left edge, and a click area 2 pixels wider than the image (CheckAreaWidth). Scaled to
+// the screen.
 int boxSize() { return ScaleToScreen(11); }
 int boxInset() { return ScaleToScreen(1); }
-int checkAreaWidth() { return boxSize() + ScaleToScreen(2); }
 
 int textHeight(HWND list)
 {
@@ -60,7 +60,7 @@ int checkBoxAt(HWND list, POINT point)
     RECT row;
     if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&row)) == LB_ERR)
         return -1;
-    return point.x >= row.left && point.x < row.left + checkAreaWidth() ? index : -1;
+    return point.x >= row.left && point.x < row.left + CheckAreaWidth() ? index : -1;
 }
 
 void toggle(CCheckListBox& list, HWND window, int index)
@@ -126,7 +126,7 @@ void drawItem(const DRAWITEMSTRUCT& item)
     drawCheckBox(dc, row.left + boxInset(), row.top + std::max(0, (height - boxSize()) / 2), check, enabled);
 
     RECT label = row;
-    label.left += checkAreaWidth();
+    label.left += CheckAreaWidth();
     const std::string text = itemText(item.hwndItem, item.itemID);
     SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
     TextColours colours(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT), GetSysColor(COLOR_WINDOW),
@@ -230,6 +230,8 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 }  // namespace
+
+int CheckAreaWidth() { return boxSize() + ScaleToScreen(2); }
 
 bool AttachCheckList(CCheckListBox& list, HWND control)
 {

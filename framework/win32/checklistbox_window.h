@@ -11,6 +11,9 @@
 // Notification code of the WM_COMMAND the owner gets after each toggle by the user.
 constexpr UINT CLBN_CHKCHANGE = 40;
 
+// The width of a row's check box area on this screen; the label starts where it ends.
+int CheckAreaWidth();
+
 // Makes control (an LBS_OWNERDRAWFIXED | LBS_HASSTRINGS list box) the window of list.
 // The window must be destroyed before list; it lets go of list when it is.
 bool AttachCheckList(CCheckListBox& list, HWND control);

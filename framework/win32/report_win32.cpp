@@ -48,13 +48,19 @@ const std::string& applicationTitle()
     return title;
 }
 
-void showReport(const char* text, UINT icon) noexcept
+int showReport(const char* text, UINT style) noexcept
 {
     // The user has to answer the box, so it comes with the arrow even in the middle of
     // a command that shows the hourglass.
     if (CWaitCursor::Waiting())
         SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    MessageBoxA(reportOwner(), text, applicationTitle().c_str(), MB_OK | icon);
+    const int pressed = MessageBoxA(reportOwner(), text, applicationTitle().c_str(), style);
     CWaitCursor::Restore();
+    return pressed;
+}
+
+bool askReport(const char* text) noexcept
+{
+    return showReport(text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
 }
 

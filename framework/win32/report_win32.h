@@ -8,8 +8,11 @@
 // The window that owns reports (its last active pop-up, when it has one).
 void setReportOwner(HWND owner);
 HWND reportOwner();
-// The message box every report uses: the text captioned with the application title,
-// one OK button, and icon (an MB_ICON* value, with MB_SYSTEMMODAL where wanted).
-void showReport(const char* text, UINT icon) noexcept;
+// The message box every report uses: the text captioned with the application title and
+// style (an MB_ICON* value, with MB_SYSTEMMODAL where wanted; one OK button unless it
+// names others). Returns the button pressed.
+int showReport(const char* text, UINT style) noexcept;
+// A question as a report: the exclamation icon, Yes and No, No the default. True for Yes.
+bool askReport(const char* text) noexcept;
 // String 0xE000 of the program's resources, or else the executable's name without extension.
 const std::string& applicationTitle();

@@ -5,6 +5,7 @@
 
 #include "scenario.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace gui {
@@ -77,21 +78,23 @@ std::uint32_t pixelAt(const Pixels& picture, int x, int y)
 
 std::uint32_t rgbOf(COLORREF colour) { return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour); }
 
-int textHeightOfListFont()
+LOGFONTA listFont(const App& app) { return CommandSpy(app).fontOf(app.item(IDC_HUNK_LIST)); }
+
+// The text's height in font, or, given text, its width.
+int measure(const LOGFONTA& request, const char* text = nullptr)
 {
-    LOGFONTA request{};
-    request.lfHeight = -(screenDpi() * 100 / 720);
-    request.lfCharSet = DEFAULT_CHARSET;
-    lstrcpyA(request.lfFaceName, "Lucida Console");
     HFONT font = CreateFontIndirectA(&request);
     HDC screen = GetDC(nullptr);
     HGDIOBJ old = SelectObject(screen, font);
     TEXTMETRICA metrics{};
     GetTextMetricsA(screen, &metrics);
+    SIZE size{};
+    if (text)
+        GetTextExtentPoint32A(screen, text, lstrlenA(text), &size);
     SelectObject(screen, old);
     ReleaseDC(nullptr, screen);
     DeleteObject(font);
-    return metrics.tmHeight;
+    return text ? size.cx : metrics.tmHeight;
 }
 
 TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
@@ -106,8 +109,11 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
     ASSERT_NO_FATAL_FAILURE(loadPatch(app, path, patch));
     HWND list = app.item(IDC_HUNK_LIST);
     const int rowHeight = static_cast<int>(send(list, LB_GETITEMHEIGHT, 0));
-    EXPECT_EQ(rowHeight, std::max(textHeightOfListFont(), box + scaledToScreen(1)))
+    EXPECT_EQ(rowHeight, std::max(measure(listFont(app)), box + scaledToScreen(1)))
         << "rows are as high as the list font's text, and at least the box and one pixel";
+    if (screenDpi() == 96) {
+        EXPECT_EQ(listFont(app).lfHeight, -13) << "10 points, so rows are as they always were";
+    }
 
     // Where row's box and its inside are, in the list's client area.
     const int top = (rowHeight - box) / 2;
@@ -182,6 +188,35 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
     app.clickRow(2, area);
     Sleep(300);
     expectChecks("a click on the first column past the click area");
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+// The widest label fits beside its check box with the scroll bar shown, in the largest
+// font up to 10 points that lets it.
+TEST_F(Dpi, LabelsFitTheList)
+{
+    PatchFile patch;
+    for (std::uint32_t i = 0; i < 40; ++i)
+        patch.literal(0xFFFFFF - 0x1000 * i - 15, Bytes(15, 7));
+    const std::string path = writePatch(joinPath(testFolder(), "high.ips"), patch);
+    App app;
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, path, patch));
+    HWND list = app.item(IDC_HUNK_LIST);
+    ASSERT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) << "the scroll bar is shown";
+    RECT client;
+    GetClientRect(list, &client);
+    LOGFONTA font = listFont(app);
+    int widest = 0;
+    for (const ListItem& item : app.list())
+        widest = std::max(widest, measure(font, item.label.c_str()));
+    const int area = scaledToScreen(13);
+    std::printf("%d DPI: list font %ld px, widest label %d px, check area %d px, client %ld px\n", screenDpi(),
+                font.lfHeight, widest, area, client.right);
+    EXPECT_LE(area + widest, client.right) << "the widest label is cut";
+    if (-font.lfHeight < screenDpi() * 100 / 720) {
+        font.lfHeight -= 1;
+        EXPECT_GT(area + measure(font, " 0x000000 - 0x000000"), client.right) << "a larger font would fit";
+    }
     EXPECT_TRUE(app.closeWithEsc());
 }
 

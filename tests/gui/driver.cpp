@@ -902,7 +902,7 @@ HWND App::reportBox() const
     return nullptr;
 }
 
-Report App::waitForReport(DWORD timeoutMs)
+Report App::waitForReport(DWORD timeoutMs, int answer)
 {
     HWND box = nullptr;
     if (!waitUntil([&] { return (box = reportBox()) != nullptr; }, timeoutMs))
@@ -917,8 +917,15 @@ Report App::waitForReport(DWORD timeoutMs)
     r.icon = classifyIcon(box);
     trace(std::string("icon: ") + iconName(r.icon));
     HWND ok = GetDlgItem(box, IDOK);
-    if (!ok || windowText(ok) != "OK" || GetDlgItem(box, IDCANCEL) || GetDlgItem(box, IDYES))
+    if (answer != IDOK) {
+        if (ok || !GetDlgItem(box, IDYES) || !GetDlgItem(box, IDNO) || GetDlgItem(box, IDCANCEL))
+            throw DriverError("the question \"" + r.text + "\" has buttons other than Yes and No");
+        if ((GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON)
+            throw DriverError("the question \"" + r.text + "\" does not default to No");
+        ok = GetDlgItem(box, answer);
+    } else if (!ok || windowText(ok) != "OK" || GetDlgItem(box, IDCANCEL) || GetDlgItem(box, IDYES)) {
         throw DriverError("the report \"" + r.text + "\" has buttons other than a single OK");
+    }
     clickButton(ok);
     waitGone(box);
     if (!waitUntil([&] { return IsWindowEnabled(m_main) != FALSE; }, 2000))
@@ -945,6 +952,55 @@ HWND App::openAbout(WPARAM command)
 {
     PostMessageA(m_main, WM_SYSCOMMAND, command, 0);
     return findWindow(pid(), "#32770", kAboutCaption, 10000);
+}
+
+namespace {
+
+// A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
+std::string linuxPath(const std::string& path, bool uri)
+{
+    if (path.size() < 3 || toupper(static_cast<unsigned char>(path[0])) != 'Z' || path[1] != ':')
+        throw DriverError("no Linux name for " + path);
+    std::string result = uri ? "file://" : "";
+    for (const unsigned char c : path.substr(2)) {
+        char escaped[4];
+        std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+        result += c == '\\' ? "/" : isalnum(c) || std::strchr("/-._~", c) || !uri ? std::string(1, c) : escaped;
+    }
+    return result;
+}
+
+}  // namespace
+
+void App::drop(POINT client, const std::vector<std::string>& paths)
+{
+    const std::size_t space = options().xdnd.find(' ');
+    if (space == std::string::npos)
+        throw DriverError("VELQUIN_XDND does not say how to drop files");
+    const std::string done = joinPath(options().scratch, "drop.done");
+    DeleteFileA(done.c_str());
+    ClientToScreen(m_main, &client);
+    std::string command = "python3 " + options().xdnd.substr(space + 1) + " " + std::to_string(client.x) + " " +
+                          std::to_string(client.y) + " " + linuxPath(done, false);
+    for (const std::string& path : paths)
+        command += " " + linuxPath(path, true);
+    trace("drop: " + command);
+    // Wine starts a Linux program as it is; it cannot be waited for, so it leaves word
+    // in the done file and ends by itself within 10 s.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(windowsPath(options().xdnd.substr(0, space)).c_str(), &command[0], nullptr, nullptr, FALSE,
+                        0, nullptr, nullptr, &startup, &started))
+        throw DriverError("cannot start the drop: error " + std::to_string(GetLastError()));
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    if (!waitUntil([&] { return fileExists(done); }, 15000))
+        throw DriverError("the drop did not end");
+    const Bytes said = readFile(done);
+    if (std::string(said.begin(), said.end()) != "dropped")
+        throw DriverError("drop: " + std::string(said.begin(), said.end()));
+    settle();
 }
 
 bool App::closeWithEsc(DWORD timeoutMs)
@@ -1073,6 +1129,16 @@ CommandSpy::Notification CommandSpy::last() const
     const auto* record = static_cast<const SpyRecord*>(m_view);
     return Notification{reinterpret_cast<HWND>(record->target), static_cast<WPARAM>(record->wParam),
                         static_cast<LPARAM>(record->lParam)};
+}
+
+LOGFONTA CommandSpy::fontOf(HWND window) const
+{
+    auto* record = static_cast<SpyRecord*>(m_view);
+    record->font = LOGFONTA{};
+    send(window, spyFontMessage());
+    if (!record->font.lfFaceName[0])
+        throw DriverError("cannot read the font of a window of the program");
+    return record->font;
 }
 
 }  // namespace gui

@@ -43,6 +43,8 @@ struct Options {
     std::string unreadable;
     // An empty folder on a file system with little room (VELQUIN_FULL_DISK).
     std::string fullDisk;
+    // Python and xdnd_drop.py as Linux paths (VELQUIN_XDND: "<python3> <script>").
+    std::string xdnd;
 };
 Options& options();
 
@@ -213,14 +215,19 @@ public:
     // The report box that is up, or null. Asks the program nothing, so it does not wait
     // for a busy program.
     HWND reportBox() const;
-    // Waits for a report, reads it and closes it with OK.
-    Report waitForReport(DWORD timeoutMs = 10000);
+    // Waits for a report, reads it and closes it with OK; or, given IDYES or IDNO, a
+    // question (Yes and No, No the default) answered with that button.
+    Report waitForReport(DWORD timeoutMs = 10000, int answer = IDOK);
     // Presses the Patch button and returns the report it brings.
     Report patch();
     // Fails when a report is up.
     void expectNoReport() const;
 
     HWND openAbout(WPARAM command = IDM_ABOUTBOX);
+
+    // Drops files (on drive Z:) at a point of the main window's client area, as an X
+    // file manager does; returns once the window has taken the drop. Needs VELQUIN_XDND.
+    void drop(POINT client, const std::vector<std::string>& paths);
 
     // Esc on the main window; waits for the process to end. False if it does not.
     bool closeWithEsc(DWORD timeoutMs = 10000);
@@ -266,7 +273,8 @@ Pixels bitmapResource(int id);
 // ---- what the program's windows are told -------------------------------------------------
 
 // While it lives, counts the check-change notifications (WM_COMMAND with code 40) that
-// windows of the program's thread receive, through a hook library in that thread.
+// windows of the program's thread receive, through a hook library in that thread, which
+// also reads the program's fonts.
 class CommandSpy {
 public:
     explicit CommandSpy(const App& app);
@@ -281,6 +289,8 @@ public:
     };
     int count() const;
     Notification last() const;
+    // The font of one of the program's windows, as the program sees it.
+    LOGFONTA fontOf(HWND window) const;
 
 private:
     void release();

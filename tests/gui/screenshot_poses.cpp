@@ -28,7 +28,8 @@ int screenshotPoses()
         const std::string folder = "C:\\Games";
         makeFolder(folder);
         support::PatchFile patch;
-        const std::uint32_t offsets[] = {0x7F00, 0x0150, 0x2A00, 0x0400, 0x1180, 0x0040, 0x5C20, 0x3300};
+        // Two hunks at the top of the address space: the widest labels there are.
+        const std::uint32_t offsets[] = {0xFFFF90, 0x0150, 0x2A00, 0x0400, 0x1180, 0x0040, 0xFFFF60, 0x3300};
         for (std::size_t i = 0; i < 8; ++i)
             patch.literal(offsets[i], randomBytes(0x40 + 0x10 * i, static_cast<std::uint32_t>(i)));
         const std::string patchPath = joinPath(folder, "translation.ips");
