@@ -43,6 +43,8 @@ struct Options {
     std::string unreadable;
     // An empty folder on a file system with little room (VELQUIN_FULL_DISK).
     std::string fullDisk;
+    // The control build and libraries to plant beside a program (VELQUIN_PLANTED).
+    std::string planted;
 };
 Options& options();
 

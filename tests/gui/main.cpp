@@ -45,6 +45,7 @@ int main(int argc, char** argv)
     gui::options().scratch = gui::windowsPath(positional[1]);
     gui::options().unreadable = gui::windowsPath(environment("VELQUIN_UNREADABLE"));
     gui::options().fullDisk = gui::windowsPath(environment("VELQUIN_FULL_DISK"));
+    gui::options().planted = gui::windowsPath(environment("VELQUIN_PLANTED"));
     try {
         gui::makeFolder(gui::options().scratch);
     } catch (const std::exception& e) {
