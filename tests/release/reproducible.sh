@@ -26,36 +26,18 @@ done
 status=0
 zip=$(cd "$scratch/one" && echo dist/Velquin-*-win64.zip)
 
-# The release's image: ASLR with high entropy, DEP, terminal-server aware, and nothing
-# imported beyond the system's own libraries.
-python3 - "$scratch/one/build/dist/app/Velquin.exe" <<'PE' || status=1
-import struct, sys
-image = open(sys.argv[1], "rb").read()
-pe = struct.unpack_from("<I", image, 0x3C)[0]
-sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
-optional = pe + 24
-flags = struct.unpack_from("<H", image, optional + 70)[0]
-table = optional + optional_size
-def offset(rva):
-    for i in range(sections):
-        size, address, _, raw = struct.unpack_from("<IIII", image, table + 40 * i + 8)
-        if address <= rva < address + size:
-            return rva - address + raw
-    sys.exit("FAIL: RVA %#x is in no section" % rva)
-imports, at = [], offset(struct.unpack_from("<I", image, optional + 120)[0])
-while struct.unpack_from("<I", image, at + 12)[0]:
-    name = offset(struct.unpack_from("<I", image, at + 12)[0])
-    imports.append(image[name:image.index(b"\0", name)].decode().lower())
-    at += 20
-allowed = {n + ".dll" for n in "kernel32 user32 gdi32 comdlg32 shell32 ole32 oleaut32 msvcrt advapi32 shlwapi "
-           "imm32 rpcrt4 combase".split()}
-wanted = {"HIGH_ENTROPY_VA": 0x20, "DYNAMIC_BASE": 0x40, "NX_COMPAT": 0x100, "TERMINAL_SERVER_AWARE": 0x8000}
-print("DllCharacteristics %#06x, imports: %s" % (flags, " ".join(sorted(imports))))
-missing = [name for name, bit in wanted.items() if not flags & bit]
-foreign = sorted(set(imports) - allowed)
-if missing or foreign:
-    sys.exit("FAIL: flags missing: %s; imports outside the system's own: %s" % (missing, foreign))
-PE
+# The release's image: ASLR with high entropy, DEP, terminal-server aware, and only the
+# system's own libraries imported.
+pe=$(x86_64-w64-mingw32-objdump -p "$scratch/one/build/dist/app/Velquin.exe")
+flags=$((16#$(awk '/^DllCharacteristics/ {print $2}' <<<"$pe")))
+imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$pe" | sort)
+printf 'DllCharacteristics %#06x; imports: %s\n' "$flags" "$(echo $imports)"
+((flags & 0x20 && flags & 0x40 && flags & 0x100 && flags & 0x8000)) ||
+    { echo "FAIL: ASLR (high entropy), DEP or terminal-server awareness is off"; status=1; }
+system='(kernel32|user32|gdi32|comdlg32|shell32|ole32|oleaut32|msvcrt|advapi32|shlwapi|imm32|rpcrt4|combase)\.dll'
+foreign=$(grep -vxE "$system" <<<"$imports" || true)
+[ -z "$foreign" ] || { echo "FAIL: imports beyond the system's own:" $foreign; status=1; }
+
 for file in build/dist/app/Velquin.exe "$zip" "$zip.sha256"; do
     if cmp -s "$scratch/one/$file" "$scratch/second/copy/$file"; then
         echo "same: $file"
