@@ -32,9 +32,14 @@ const char* CFileException::CauseMessage(Cause cause)
 
 bool CFileException::GetErrorMessage(std::string& message) const
 {
-    const std::string name = m_strFileName.empty() ? "an unnamed file" : m_strFileName;
-    message.clear();
-    for (const char* p = CauseMessage(m_cause); *p; ++p) {
+    message = WithFileName(CauseMessage(m_cause), m_strFileName.empty() ? "an unnamed file" : m_strFileName);
+    return true;
+}
+
+std::string WithFileName(const char* text, const std::string& name)
+{
+    std::string message;
+    for (const char* p = text; *p; ++p) {
         if (p[0] == '%' && p[1] == '1') {
             message += name;
             ++p;
@@ -42,5 +47,5 @@ bool CFileException::GetErrorMessage(std::string& message) const
             message += *p;
         }
     }
-    return true;
+    return message;
 }

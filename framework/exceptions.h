@@ -48,3 +48,6 @@ public:
     long m_lOsError;
     std::string m_strFileName;
 };
+
+// text with %1 replaced by name, as the file errors' sentences are filled in.
+std::string WithFileName(const char* text, const std::string& name);

@@ -141,7 +141,11 @@ bool CFile::Remove(const char* path) { return filesys::remove(path); }
 
 bool CFile::Rename(const char* from, const char* to) { return filesys::rename(from, to); }
 
-bool CFile::Replace(const char* from, const char* to) { return filesys::replace(from, to); }
+bool CFile::Replace(const char* from, const char* to, std::string& stranded)
+{
+    stranded.clear();
+    return filesys::replace(from, to, stranded);
+}
 
 bool CFile::IsSameFile(const char* a, const char* b)
 {

@@ -58,8 +58,9 @@ public:
     // Puts from in the place of the existing file to, which keeps what it was besides its
     // contents: attributes or mode, security settings, creation time, as far as the
     // platform keeps them. Returns once the move is on the disk. On failure to is as it
-    // was and from is still there.
-    static bool Replace(const char* from, const char* to);
+    // was and from is still there, unless stranded comes back with a name: then to is
+    // gone, its old contents are in the file of that name, and from still holds the new.
+    static bool Replace(const char* from, const char* to, std::string& stranded);
     // True when both names exist and lead to one and the same file. Only an identity the
     // file system really gives counts: files it cannot tell apart are taken as different.
     static bool IsSameFile(const char* a, const char* b);

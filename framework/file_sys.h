@@ -25,7 +25,7 @@ bool close(std::intptr_t h, long& osError);
 bool remove(const char* path);
 // Both as CFile::Rename and CFile::Replace say.
 bool rename(const char* from, const char* to);
-bool replace(const char* from, const char* to);
+bool replace(const char* from, const char* to, std::string& stranded);
 // The identity the file system gives the file at path; false when it cannot be looked up.
 bool fileId(const char* path, CFileId& id);
 CFileException::Cause causeOf(long osError);

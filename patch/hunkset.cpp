@@ -94,8 +94,10 @@ constexpr int kTempNames = 100;
 // The new contents go to a file beside the destination, reach the disk, and only then
 // take the destination's place: neither a failed write nor a power cut after the
 // report leaves the destination empty or short. False when the destination cannot be
-// written; whatever this made is gone again by the time it returns or raises.
-bool writeImage(const std::string& destination, const unsigned char* data, std::size_t size)
+// written; whatever this made is gone again by the time it returns or raises, except
+// when the old file could neither go back nor be replaced: then stranded names the file
+// that holds the old bytes, and the new ones stay in theirs.
+bool writeImage(const std::string& destination, const unsigned char* data, std::size_t size, std::string& stranded)
 {
     Provisional holder;  // keeps other programs off the destination until it is replaced
     if (!holder.file.Open(destination.c_str(), CFile::modeWriteExisting))
@@ -123,7 +125,9 @@ bool writeImage(const std::string& destination, const unsigned char* data, std::
     }
     holder.file.Abort();
     const bool placed = created ? CFile::Rename(temp.path.c_str(), destination.c_str())
-                                : CFile::Replace(temp.path.c_str(), destination.c_str());
+                                : CFile::Replace(temp.path.c_str(), destination.c_str(), stranded);
+    if (!stranded.empty())
+        temp.path.clear();
     if (!placed)
         return false;
     temp.path.clear();
@@ -319,8 +323,12 @@ void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckLis
             std::memcpy(image.get() + hunk.Offset(), hunk.Bytes(), n);
     }
 
-    if (writeImage(destination, image.get(), static_cast<std::size_t>(imageSize)))
+    std::string stranded;
+    if (writeImage(destination, image.get(), static_cast<std::size_t>(imageSize), stranded))
         report("Patching completed successfully.");
+    else if (!stranded.empty())
+        report(WithFileName("Cannot replace the destination file. Its previous contents are in %1.", stranded).c_str(),
+               ReportIcon::stop);
     else
         report("Cannot open the destination file for writing.", ReportIcon::stop);
 }

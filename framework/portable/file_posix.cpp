@@ -187,7 +187,8 @@ bool rename(const char* from, const char* to)
     return true;
 }
 
-bool replace(const char* from, const char* to)
+// One rename: the old file is never under another name.
+bool replace(const char* from, const char* to, std::string&)
 {
     struct stat old;
     if (::stat(to, &old) == 0) {

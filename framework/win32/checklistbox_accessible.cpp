@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/win32/checklistbox_win32.h"
+#include "framework/win32/libraries.h"
 #include "framework/win32/checklistbox_window.h"
 
 namespace {
@@ -126,6 +127,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
     {
+        // While a report, a file dialog or the About box is open, the window takes no input,
+        // a screen reader's included.
+        if (!IsWindowEnabled(GetAncestor(m_window, GA_ROOT)))
+            return E_FAIL;
         return forItem(
             child, [&](int index) { return ToggleCheckListItem(m_window, index) ? S_OK : E_INVALIDARG; },
             [&] { return m_standard->accDoDefaultAction(child); });
@@ -255,20 +260,39 @@ private:
     IAccessible* m_standard;  // owned reference
 };
 
+// oleacc's two calls, from the system folder's oleacc, loaded at the first request.
+struct Oleacc {
+    decltype(&CreateStdAccessibleObject) createStandard;
+    decltype(&LresultFromObject) resultFromObject;
+};
+
+const Oleacc& oleacc()
+{
+    static const Oleacc calls = [] {
+        const HMODULE library = LoadSystemLibrary(L"oleacc.dll");
+        return Oleacc{LibraryFunction<decltype(&CreateStdAccessibleObject)>(library, "CreateStdAccessibleObject"),
+                      LibraryFunction<decltype(&LresultFromObject)>(library, "LresultFromObject")};
+    }();
+    return calls;
+}
+
 }  // namespace
 
 LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam)
 {
+    const Oleacc& calls = oleacc();
+    if (!calls.createStandard || !calls.resultFromObject)
+        return 0;
     IAccessible* standard = nullptr;
-    if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(&standard))))
+    if (FAILED(calls.createStandard(window, OBJID_CLIENT, __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(&standard))))
         return 0;
     auto* object = new (std::nothrow) AccessibleCheckList(window, standard);
     if (!object) {
         standard->Release();
         return 0;
     }
-    const LRESULT reference = LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
+    const LRESULT reference = calls.resultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
     object->Release();
     return reference;
 }

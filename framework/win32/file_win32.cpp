@@ -6,8 +6,11 @@
 #include <string>
 
 #include "framework/file_sys.h"
+#include "framework/win32/file_calls.h"
 
 namespace {
+
+filesys::ReplaceCalls g_calls;
 
 HANDLE asHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
@@ -37,6 +40,16 @@ private:
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_TEMPORARY;
 
+// A file system that cannot flush (some network shares, FAT on some drivers) has
+// nothing it could flush: that counts as done.
+bool flushed(HANDLE h)
+{
+    if (g_calls.flushFile(h))
+        return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED;
+}
+
 // ReplaceFile has no write-through of its own. Flushing the file under its new name
 // commits, on NTFS, the file's metadata and with it the rename to the log.
 void flushByName(const char* path)
@@ -44,7 +57,46 @@ void flushByName(const char* path)
     ScopedHandle h(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr));
     if (h.valid())
-        FlushFileBuffers(h.get());
+        flushed(h.get());
+}
+
+// Scanners, indexers and sync clients open a freshly written file for a moment. A call
+// that fails because of them is tried again, for about two seconds in all over one
+// replace; the caller's wait cursor is up meanwhile.
+class Patience {
+public:
+    template <class Call>
+    bool call(Call attempt)
+    {
+        for (;;) {
+            if (attempt())
+                return true;
+            const DWORD error = GetLastError();
+            const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                                 error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+            if (!passing || m_waited >= kFor) {
+                SetLastError(error);
+                return false;
+            }
+            g_calls.wait(kStep);
+            m_waited += kStep;
+        }
+    }
+
+private:
+    static constexpr DWORD kStep = 100, kFor = 2000;  // milliseconds
+    DWORD m_waited = 0;
+};
+
+bool move(Patience& patience, const char* from, const char* to, DWORD flags)
+{
+    return patience.call([&] { return g_calls.moveFile(from, to, flags | MOVEFILE_WRITE_THROUGH) != 0; });
+}
+
+// A backup that still cannot go holds the old bytes, not lost ones: it stays.
+void removeBackup(Patience& patience, const std::string& backup)
+{
+    patience.call([&] { return g_calls.deleteFile(backup.c_str()) != 0; });
 }
 
 // A name beside path that no file has, for ReplaceFile to keep the old file under
@@ -130,9 +182,16 @@ bool seekTo(std::intptr_t h, std::uint64_t position, long& osError)
     return seek(h, static_cast<LONGLONG>(position), FILE_BEGIN, ignored, osError);
 }
 
+ReplaceCalls setReplaceCalls(const ReplaceCalls& calls)
+{
+    const ReplaceCalls previous = g_calls;
+    g_calls = calls;
+    return previous;
+}
+
 bool flush(std::intptr_t h, long& osError)
 {
-    if (!FlushFileBuffers(asHandle(h))) {
+    if (!flushed(asHandle(h))) {
         osError = static_cast<long>(GetLastError());
         return false;
     }
@@ -152,10 +211,11 @@ bool remove(const char* path) { return DeleteFileA(path) != 0; }
 
 bool rename(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    Patience patience;
+    return move(patience, from, to, MOVEFILE_REPLACE_EXISTING);
 }
 
-bool replace(const char* from, const char* to)
+bool replace(const char* from, const char* to, std::string& stranded)
 {
     // Wine's ReplaceFile and a plain move keep no attributes: the new file takes them first.
     const DWORD attributes = GetFileAttributesA(to);
@@ -164,22 +224,34 @@ bool replace(const char* from, const char* to)
     std::string backup;
     if (!unusedNameBeside(from, backup))
         return false;
-    if (ReplaceFileA(to, from, backup.c_str(), 0, nullptr, nullptr)) {
-        DeleteFileA(backup.c_str());
+    Patience patience;
+    // A share that cannot carry the old file's security settings over still takes the
+    // new file, as a plain move would.
+    const DWORD flags = REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
+    if (patience.call([&] { return g_calls.replaceFile(to, from, backup.c_str(), flags, nullptr, nullptr) != 0; })) {
+        removeBackup(patience, backup);
         flushByName(to);
         return true;
     }
     switch (GetLastError()) {
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
         // The old file is under the backup name and the new one could not take its place.
-        MoveFileExA(backup.c_str(), to, MOVEFILE_WRITE_THROUGH);
+        // The old one goes back; failing that, the new one goes in; failing both, both stay
+        // and the caller names the one that holds the old bytes.
+        if (move(patience, backup.c_str(), to, 0))
+            return false;
+        if (move(patience, from, to, MOVEFILE_REPLACE_EXISTING)) {
+            removeBackup(patience, backup);
+            return true;
+        }
+        stranded = backup;
         return false;
     case ERROR_INVALID_FUNCTION:
     case ERROR_NOT_SUPPORTED:
     case ERROR_INVALID_PARAMETER:
     case ERROR_CALL_NOT_IMPLEMENTED:  // a file system without the operation (some network shares)
     case ERROR_FILE_NOT_FOUND:        // the old file went away once it was let go
-        return rename(from, to);
+        return move(patience, from, to, MOVEFILE_REPLACE_EXISTING);
     default:
         // Both files still have their own names.
         return false;

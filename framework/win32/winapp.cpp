@@ -7,6 +7,7 @@
 
 #include "framework/exceptions.h"
 #include "framework/win32/dialog.h"
+#include "framework/win32/libraries.h"
 #include "framework/win32/report_win32.h"
 
 namespace {
@@ -115,6 +116,10 @@ CWinApp::~CWinApp()
 
 int CWinApp::Run(HINSTANCE instance)
 {
+    // Before anything else can load a library or touch the heap: a corrupted heap ends the
+    // process rather than running on, and no library comes from the program's folder.
+    HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+    RestrictLibrarySearch();
     m_hInstance = instance;
     ComApartment com;
     MessageFilterHook hook(messageFilter);

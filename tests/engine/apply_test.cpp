@@ -13,6 +13,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <map>
+
+#include "framework/win32/file_calls.h"
 #else
 #include <csignal>
 #include <fcntl.h>
@@ -554,6 +558,123 @@ TEST_F(Apply, NewBytesAndTheirNameAreOnTheDiskBeforeSuccessIsReported)
         });
         EXPECT_NE(name, syncs.end()) << "the folder was not synced once the new file had taken its place";
     }
+}
+#endif
+
+#ifdef _WIN32
+#ifdef __GNUC__
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // rows leave out what they do not use
+#endif
+// A call that fails with error for its first times calls (-1: every call), then works.
+struct Fault {
+    DWORD error = 0;
+    int times = 0;
+    bool fails()
+    {
+        if (times == 0)
+            return false;
+        times -= times > 0;
+        SetLastError(error);
+        return true;
+    }
+};
+struct Script {
+    Fault replace, restore, place, remove, flush;
+    bool aside = false;  // ReplaceFile moves the old file to the backup and stops there
+    bool share = false;  // refuses to replace unless told to ignore what it cannot merge
+    DWORD waited = 0;
+};
+Script g_script;
+std::string g_newFile;
+
+BOOL WINAPI scriptedReplace(LPCSTR to, LPCSTR from, LPCSTR backup, DWORD flags, LPVOID x, LPVOID y)
+{
+    const DWORD ignore = REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
+    if (g_script.share && (flags & ignore) != ignore)
+        return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+    if (g_script.aside)
+        return MoveFileExA(to, backup, 0), SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), FALSE;
+    return !g_script.replace.fails() && ReplaceFileA(to, from, backup, flags, x, y);
+}
+BOOL WINAPI scriptedMove(LPCSTR from, LPCSTR to, DWORD flags)
+{
+    return !(g_newFile == from ? g_script.place : g_script.restore).fails() && MoveFileExA(from, to, flags);
+}
+BOOL WINAPI scriptedDelete(LPCSTR path) { return !g_script.remove.fails() && DeleteFileA(path); }
+BOOL WINAPI scriptedFlush(HANDLE h) { return !g_script.flush.fails() && FlushFileBuffers(h); }
+VOID WINAPI scriptedWait(DWORD ms) { g_script.waited += ms; }
+
+// Every way the platform's replace can fail part way, and what each leaves: which names
+// hold the old bytes and which the new, and the one report.
+TEST_F(Apply, ReplaceNeverStrandsTheOldBytesUnannounced)
+{
+    enum Outcome { done, refused, stranded, diskFull };
+    struct Row {
+        const char* what;
+        Script script;
+        Outcome outcome;
+        std::map<std::string, int> holds;  // 1 old bytes, 2 new ones
+        DWORD waited = 0;
+        bool existed = true;
+    };
+    const DWORD denied = ERROR_ACCESS_DENIED, sharing = ERROR_SHARING_VIOLATION;
+    // Faults of ReplaceFile, of the move back, of the move of the new file, of the removal of
+    // the backup, of the flush; then whether ReplaceFile stops half way, and whether the
+    // share refuses what it cannot merge.
+    const Fault ok;
+    const Row rows[] = {
+        {"restored", {ok, ok, ok, ok, ok, true}, refused, {{"out.bin", 1}}},
+        {"restore fails", {ok, {ERROR_ALREADY_EXISTS, -1}, ok, ok, ok, true}, done, {{"out.bin", 2}}},
+        {"both fail", {ok, {denied, -1}, {denied, -1}, ok, ok, true}, stranded,
+         {{"out.bin.~vq0", 2}, {"out.bin.~vq0.0", 1}}, 2000},
+        {"held a moment", {{sharing, 3}}, done, {{"out.bin", 2}}, 300},
+        {"held for good", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}}, refused, {{"out.bin", 1}}, 2000},
+        {"new, held a moment", {ok, ok, {denied, 2}}, done, {{"out.bin", 2}}, 200, false},
+        {"merge error", {ok, ok, ok, ok, ok, false, true}, done, {{"out.bin", 2}}},
+        {"no flush", {ok, ok, ok, ok, {ERROR_INVALID_FUNCTION, -1}}, done, {{"out.bin", 2}}},
+        {"no flush either", {ok, ok, ok, ok, {ERROR_NOT_SUPPORTED, -1}}, done, {{"out.bin", 2}}},
+        {"flush fails", {ok, ok, ok, ok, {ERROR_DISK_FULL, 1}}, diskFull, {{"out.bin", 1}}},
+        {"backup stays", {ok, ok, ok, {denied, -1}}, done, {{"out.bin", 2}, {"out.bin.~vq0.0", 1}}, 2000},
+    };
+    givenSource(pattern(64, 50));
+    givenPatch(Ips().literal(3, {1}).eof());
+    Bytes fresh = pattern(64, 50);
+    fresh[3] = 1;
+    const Bytes old = pattern(90, 51);
+    g_newFile = dir.path("out.bin.~vq0");
+    const filesys::ReplaceCalls saved = filesys::setReplaceCalls(
+        {scriptedReplace, scriptedMove, scriptedDelete, scriptedFlush, scriptedWait});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        support::emptyFolder(dir.path(""));
+        givenSource(pattern(64, 50));
+        if (row.existed)
+            writeFile(destination, old);
+        g_script = row.script;
+        std::vector<RecordedReport> reports;
+        try {
+            reports = apply(source, destination);
+        } catch (const CFileException& error) {
+            std::string message;
+            error.GetErrorMessage(message);
+            reports.push_back({message, ReportIcon::stop});
+        }
+        const std::vector<RecordedReport> expected[] = {
+            {kDone}, {kNoDestination},
+            one(("Cannot replace the destination file. Its previous contents are in " + g_newFile + ".0.").c_str(),
+                ReportIcon::stop),
+            one(("Disk full while accessing " + destination + ".").c_str(), ReportIcon::stop)};
+        EXPECT_EQ(reports, expected[row.outcome]);
+        std::vector<std::string> names{"game.bin"};
+        for (const auto& [name, holds] : row.holds) {
+            names.push_back(name);
+            EXPECT_EQ(readFile(dir.path(name)), holds == 1 ? old : fresh) << name;
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(dir.entries(), names);
+        EXPECT_EQ(g_script.waited, row.waited);
+    }
+    filesys::setReplaceCalls(saved);
 }
 #endif
 

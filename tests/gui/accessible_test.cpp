@@ -287,6 +287,15 @@ TEST(Accessible, ItemsAreCheckBoxesThatFollowEveryTick)
     EXPECT_EQ(spy.count(), 3) << "Select All told the owner of a check change";
     EXPECT_EQ(reader.doDefaultAction(9), E_INVALIDARG) << "the default action of no item";
 
+    // While About is up the main window takes no input, a reader's included; reading goes on.
+    HWND about = app.openAbout();
+    EXPECT_EQ(reader.doDefaultAction(1), E_FAIL) << "the default action while About is up";
+    EXPECT_EQ(reader.checks(), model) << "what a reader hears while About is up";
+    clickButton(GetDlgItem(about, IDOK));
+    waitGone(about);
+    EXPECT_EQ(app.checks(), model) << "the default action while About was up ticked";
+    EXPECT_EQ(spy.count(), 3);
+
     // Another patch: the reader finds its items, all ticked.
     ASSERT_NO_FATAL_FAILURE(loadPatch(app, threePath, three));
     const std::vector<ListItem> now = app.list();
@@ -326,6 +335,62 @@ TEST(Accessible, ALongListAnnouncesTheRowsInView)
     EXPECT_EQ(events.take(), itemEvents(list, inView));
     EXPECT_EQ(Reader(list).checks(), std::vector<int>(60, 0)) << "what a reader hears of every row";
     EXPECT_TRUE(app.closeWithEsc());
+}
+
+// Libraries planted beside a copy of the program under names that it or the system asks
+// for by name, with Wine told to prefer such copies as Windows does outside its known
+// libraries. The control build, which searches as the program once did, loads every one;
+// the program loads none, and works: a reader reads its list and Patch writes the file.
+TEST(Accessible, NoPlantedLibraryIsLoaded)
+{
+    const std::string planted = options().planted;
+    std::vector<std::string> names;
+    for (const std::string& file : listFolder(planted))
+        if (file.size() > 4 && file.compare(file.size() - 4, 4, ".dll") == 0)
+            names.push_back(file.substr(0, file.size() - 4));
+    ASSERT_FALSE(names.empty());
+    PatchFile p;
+    p.literal(0x10, {1, 2, 3});
+    p.literal(0x02, {4});
+    const Bytes source = randomBytes(64, 9);
+    const std::string scratch = testFolder();
+    for (const bool control : {true, false}) {
+        SCOPED_TRACE(control ? "control build" : "program");
+        const std::string folder = joinPath(scratch, control ? "control" : "program");
+        makeFolder(folder);
+        for (const std::string& name : names)
+            ASSERT_TRUE(CopyFileA(joinPath(planted, name + ".dll").c_str(), joinPath(folder, name + ".dll").c_str(), FALSE));
+        const std::string exe = joinPath(folder, "Velquin.exe");
+        ASSERT_TRUE(CopyFileA((control ? joinPath(planted, "velquin_unguarded.exe") : options().exe).c_str(), exe.c_str(),
+                              FALSE));
+        writeFile(joinPath(folder, "source.bin"), source);
+        const std::string patchPath = writePatch(joinPath(folder, "patch.ips"), p);
+        {
+            Apartment com;
+            App app(exe);
+            app.chooseFile(IDC_BROWSE_SOURCE, joinPath(folder, "source.bin"));
+            ASSERT_NO_FATAL_FAILURE(loadPatch(app, patchPath, p));
+            app.chooseFile(IDC_BROWSE_DEST, joinPath(folder, "out.bin"));
+            Reader reader(app.item(IDC_HUNK_LIST));
+            if (!control) {
+                ASSERT_EQ(reader.count(), 2);
+                EXPECT_EQ(reader.role(1), ROLE_SYSTEM_CHECKBUTTON);
+                EXPECT_EQ(reader.name(2), app.list()[1].label);
+                EXPECT_EQ(reader.checks(), (std::vector<int>{1, 1}));
+                EXPECT_REPORT(app, app.patch(), kSuccess, IconKind::exclamation);
+                EXPECT_TRUE(sameBytes(readFile(joinPath(folder, "out.bin")), expectedImage(source, p, {1, 1})));
+            }
+            EXPECT_TRUE(app.closeWithEsc());
+        }
+        std::vector<std::string> loaded;
+        for (const std::string& name : names)
+            if (fileExists(joinPath(folder, name + ".loaded")))
+                loaded.push_back(name);
+        if (control)
+            EXPECT_EQ(loaded, names) << "a planted name no one asks for proves nothing";
+        else
+            EXPECT_EQ(loaded, std::vector<std::string>{});
+    }
 }
 
 }  // namespace

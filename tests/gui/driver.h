@@ -45,6 +45,8 @@ struct Options {
     std::string fullDisk;
     // Python and xdnd_drop.py as Linux paths (VELQUIN_XDND: "<python3> <script>").
     std::string xdnd;
+    // The control build and libraries to plant beside a program (VELQUIN_PLANTED).
+    std::string planted;
 };
 Options& options();
 

@@ -46,6 +46,7 @@ int main(int argc, char** argv)
     gui::options().unreadable = gui::windowsPath(environment("VELQUIN_UNREADABLE"));
     gui::options().fullDisk = gui::windowsPath(environment("VELQUIN_FULL_DISK"));
     gui::options().xdnd = environment("VELQUIN_XDND");
+    gui::options().planted = gui::windowsPath(environment("VELQUIN_PLANTED"));
     try {
         gui::makeFolder(gui::options().scratch);
     } catch (const std::exception& e) {

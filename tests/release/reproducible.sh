@@ -25,6 +25,19 @@ done
 
 status=0
 zip=$(cd "$scratch/one" && echo dist/Velquin-*-win64.zip)
+
+# The release's image: ASLR with high entropy, DEP, terminal-server aware, and only the
+# system's own libraries imported.
+pe=$(x86_64-w64-mingw32-objdump -p "$scratch/one/build/dist/app/Velquin.exe")
+flags=$((16#$(awk '/^DllCharacteristics/ {print $2}' <<<"$pe")))
+imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$pe" | sort)
+printf 'DllCharacteristics %#06x; imports: %s\n' "$flags" "$(echo $imports)"
+((flags & 0x20 && flags & 0x40 && flags & 0x100 && flags & 0x8000)) ||
+    { echo "FAIL: ASLR (high entropy), DEP or terminal-server awareness is off"; status=1; }
+system='(kernel32|user32|gdi32|comdlg32|shell32|ole32|oleaut32|msvcrt|advapi32|shlwapi|imm32|rpcrt4|combase)\.dll'
+foreign=$(grep -vxE "$system" <<<"$imports" || true)
+[ -z "$foreign" ] || { echo "FAIL: imports beyond the system's own:" $foreign; status=1; }
+
 for file in build/dist/app/Velquin.exe "$zip" "$zip.sha256"; do
     if cmp -s "$scratch/one/$file" "$scratch/second/copy/$file"; then
         echo "same: $file"
