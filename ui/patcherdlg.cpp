@@ -81,29 +81,41 @@ void CPatcherDlg::OnBrowseSource()
 {
     UpdateData(true);
     CFileDialog dialog(true, "All Files (*.*)|*.*||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() != IDOK)
-        return;
-    m_sourcePath = dialog.GetPathName();
-    UpdateData(false);
+    if (dialog.DoModal() == IDOK)
+        TakeSource(dialog.GetPathName());
 }
 
 void CPatcherDlg::OnBrowseDest()
 {
     UpdateData(true);
     CFileDialog dialog(false, nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() != IDOK)
-        return;
-    m_destPath = dialog.GetPathName();
-    UpdateData(false);
+    if (dialog.DoModal() == IDOK)
+        TakeDest(dialog.GetPathName());
 }
 
 void CPatcherDlg::OnBrowsePatch()
 {
     UpdateData(true);
     CFileDialog dialog(true, "Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() != IDOK)
-        return;
-    m_patchPath = dialog.GetPathName();
+    if (dialog.DoModal() == IDOK)
+        TakePatch(dialog.GetPathName());
+}
+
+void CPatcherDlg::TakeSource(const std::string& path)
+{
+    m_sourcePath = path;
+    UpdateData(false);
+}
+
+void CPatcherDlg::TakeDest(const std::string& path)
+{
+    m_destPath = path;
+    UpdateData(false);
+}
+
+void CPatcherDlg::TakePatch(const std::string& path)
+{
+    m_patchPath = path;
     // A read error leaves LoadPatch with the list emptied. The window shows that before
     // the error goes on to be reported, so that path and count never describe a patch
     // the list no longer holds.

@@ -15,6 +15,11 @@ class CPatcherDlg : public CDialog {
 public:
     CPatcherDlg();
 
+    // What each Browse command does with the file chosen.
+    void TakeSource(const std::string& path);
+    void TakePatch(const std::string& path);
+    void TakeDest(const std::string& path);
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange& dx) override;
