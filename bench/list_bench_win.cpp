@@ -518,7 +518,7 @@ int main(int argc, char** argv)
     if (argc > 2)
         g_shownRecords = std::strtoul(argv[2], nullptr, 10);
     if (g_records == 0 || g_shownRecords == 0) {
-        std::fprintf(stderr, "usage: velquin_list_bench [records [records-shown]]\n");
+        std::fprintf(stderr, "usage: velquin_list_bench [records [records-shown]] | --large | --window\n");
         return 2;
     }
     try {
@@ -527,7 +527,7 @@ int main(int argc, char** argv)
         makeInputs(in);
         std::printf("%zu records of 1-160 bytes over a 16 MiB source, generated in %.1f s; "
                     "each figure is the median of %d runs\n",
-                    g_records, now() - started, kRepeats);
+                    g_records, now() - started, windowOnly ? kWindowRuns : kRepeats);
         if (windowOnly) {
             windowFigures({in.source, in.random.path, in.other.path, labelsOf(in.random, true), in.dir.folder()},
                           kWindowRuns);
