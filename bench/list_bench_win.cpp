@@ -1,9 +1,11 @@
 // LoadPatch and ApplyPatch against the real owner-drawn list box, in a window shaped
-// like the program's, timed with the performance counter. Besides the totals it times
+// like the program's, timed with the performance counter; or, with --window, the
+// program's main window through its commands (window_bench_win.cpp). Besides the totals it times
 // the list box messages a load sends, one kind at a time, so that the cost of the
 // control can be told from the cost of the engine.
 //   velquin_list_bench [records [records-shown]]
 //   velquin_list_bench --large   (only the loads of 200k to 2M records)
+//   velquin_list_bench --window  (only the main window)
 // records (100000) sizes the hidden-window figures that the targets speak of;
 // records-shown (2000) sizes the figures with the window on screen, which cost so
 // much more per item that they are measured smaller and scaled up.
@@ -21,6 +23,8 @@
 #include <vector>
 
 #include "bench/ipsgen.h"
+#include "bench/timing_win.h"
+#include "bench/window_bench_win.h"
 #include "framework/portable/report_record.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/checklistbox_window.h"
@@ -37,22 +41,13 @@ constexpr double kLoadTarget = 1.5;   // seconds until a 100,000-record patch's 
 constexpr double kApplyTarget = 0.5;  // seconds until Patch on 16 MiB reports
 constexpr std::size_t kTargetRecords = 100000;
 constexpr int kRepeats = 3;
+constexpr int kWindowRuns = 5;
 
 constexpr std::size_t kSameRecords[2] = {10000, 40000};
 std::size_t g_records = kTargetRecords;
 std::size_t g_shownRecords = 2000;
 
-double now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency;
-}
+using benchtime::now;
 
 // Median of kRepeats runs of body; prepare runs untimed before each.
 double median(const std::function<void()>& prepare, const std::function<void()>& body)
@@ -65,8 +60,7 @@ double median(const std::function<void()>& prepare, const std::function<void()>&
         body();
         times.push_back(now() - start);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return benchtime::median(times);
 }
 
 void require(bool ok, const char* what)
@@ -126,6 +120,7 @@ struct Inputs {
     support::ScratchDir dir{"velquin-bench"};
     std::string source;
     Patch ascending, descending, random, shown;
+    Patch other;  // as large as random, other records
     Patch same[2];  // every record with one label, at two sizes
 };
 
@@ -143,6 +138,7 @@ void makeInputs(Inputs& in)
     write(in.ascending, "ascending.ips", records, Order::ascending);
     write(in.descending, "descending.ips", records, Order::descending);
     write(in.random, "random.ips", records, Order::random);
+    write(in.other, "other.ips", benchgen::randomRecords(g_records, 1, 160, kSourceSize, 101), Order::random);
     write(in.shown, "shown.ips", benchgen::randomRecords(g_shownRecords, 1, 160, kSourceSize, 300), Order::random);
     write(in.same[0], "same-small.ips", benchgen::sameRecords(kSameRecords[0], 0x1000, 16), Order::ascending);
     write(in.same[1], "same-large.ips", benchgen::sameRecords(kSameRecords[1], 0x1000, 16), Order::ascending);
@@ -516,12 +512,13 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    if (argc > 1)
+    const bool windowOnly = argc == 2 && std::strcmp(argv[1], "--window") == 0;
+    if (argc > 1 && !windowOnly)
         g_records = std::strtoul(argv[1], nullptr, 10);
     if (argc > 2)
         g_shownRecords = std::strtoul(argv[2], nullptr, 10);
     if (g_records == 0 || g_shownRecords == 0) {
-        std::fprintf(stderr, "usage: velquin_list_bench [records [records-shown]]\n");
+        std::fprintf(stderr, "usage: velquin_list_bench [records [records-shown]] | --large | --window\n");
         return 2;
     }
     try {
@@ -530,7 +527,12 @@ int main(int argc, char** argv)
         makeInputs(in);
         std::printf("%zu records of 1-160 bytes over a 16 MiB source, generated in %.1f s; "
                     "each figure is the median of %d runs\n",
-                    g_records, now() - started, kRepeats);
+                    g_records, now() - started, windowOnly ? kWindowRuns : kRepeats);
+        if (windowOnly) {
+            windowFigures({in.source, in.random.path, in.other.path, labelsOf(in.random, true), in.dir.folder()},
+                          kWindowRuns);
+            return 0;
+        }
         hiddenBreakdown(in, loadFigures(in));
         shownFigures(in);
         sameLabelFigures(in);

@@ -1,7 +1,11 @@
 #include "framework/win32/checklistbox_win32.h"
 
 CCheckListBox::CCheckListBox() : m_impl(new Impl) {}
-CCheckListBox::~CCheckListBox() = default;
+CCheckListBox::~CCheckListBox()
+{
+    if (m_impl->hwnd)
+        m_impl->flush();
+}
 
 void CCheckListBox::Impl::showCheck(int index, bool changed) const
 {
@@ -28,15 +32,14 @@ void CCheckListBox::InitStorage(int items, std::size_t bytes)
 
 int CCheckListBox::AddString(const char* label)
 {
-    LRESULT r = SendMessageA(m_impl->hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label));
-    return r < 0 ? -1 : static_cast<int>(r);
+    return m_impl->added(SendMessageA(m_impl->hwnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label)));
 }
 
 int CCheckListBox::AppendString(const char* label)
 {
     // A sorted list box inserts at the given place without sorting.
-    LRESULT r = SendMessageA(m_impl->hwnd, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(label));
-    return r < 0 ? -1 : static_cast<int>(r);
+    return m_impl->added(
+        SendMessageA(m_impl->hwnd, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(label)));
 }
 
 int CCheckListBox::SetItemData(int index, std::uint32_t data)
@@ -44,10 +47,10 @@ int CCheckListBox::SetItemData(int index, std::uint32_t data)
     ULONG_PTR old = m_impl->raw(index);
     if (old == static_cast<ULONG_PTR>(LB_ERR))
         return -1;
-    ULONG_PTR value = WordWithItemData(old, data);
-    return SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(value)) == LB_ERR
-               ? -1
-               : 0;
+    const ULONG_PTR word = WordWithItemData(old, data);
+    if (m_impl->holdBack(index, word))
+        return 0;
+    return m_impl->write(index, word, m_impl->fresh(index)) ? 0 : -1;
 }
 
 std::uint32_t CCheckListBox::GetItemData(int index) const
@@ -63,12 +66,21 @@ int CCheckListBox::GetCount() const
 
 void CCheckListBox::SetCheck(int index, int check)
 {
-    ULONG_PTR raw = m_impl->raw(index);
+    const Impl& impl = *m_impl;
+    ULONG_PTR raw = impl.raw(index);
     if (raw == static_cast<ULONG_PTR>(LB_ERR))
         return;
-    SendMessageA(m_impl->hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index),
-                 static_cast<LPARAM>(WordWithCheck(raw, check)));
-    m_impl->showCheck(index, CheckOfWord(raw) != CheckOfWord(WordWithCheck(raw, check)));
+    const bool fresh = impl.fresh(index);
+    if (fresh && impl.holdBack(index, WordWithCheck(raw, check))) {
+        impl.knownFresh = false;
+        return;
+    }
+    if (!impl.write(index, WordWithCheck(raw, check), false))
+        return;
+    // The first tick of an item added while the list is refilled out of sight is no
+    // change anyone saw, and the whole list is repainted when redraw comes back.
+    if (!(fresh && impl.redrawOff))
+        impl.showCheck(index, CheckOfWord(raw) != CheckOfWord(WordWithCheck(raw, check)));
 }
 
 int CCheckListBox::GetCheck(int index) const

@@ -12,10 +12,72 @@ static_assert(sizeof(ULONG_PTR) >= 8, "the check state lives in the upper half o
 struct CCheckListBox::Impl {
     HWND hwnd = nullptr;  // borrowed; the dialog owns the window
     WNDPROC listBoxProc = nullptr;  // the list box's own procedure while it is subclassed
+    bool redrawOff = false;         // WM_SETREDRAW FALSE seen: a whole repaint follows
+
+    // The data word of one item, as this list last wrote or read it, kept only while the
+    // list's own procedure sees every message (it forgets the word on any that could
+    // change the items): a fill or a walk then asks the control for each word once.
+    mutable int knownIndex = -1;
+    mutable ULONG_PTR knownWord = 0;
+    mutable bool knownFresh = false;  // added by this list, its tick not yet set
+    // The known word is still to be written: an item added while redraw is held off gets
+    // its data and its tick in one write, made before the control's next message.
+    mutable bool pending = false;
+
+    void know(int index, ULONG_PTR word, bool fresh) const
+    {
+        if (!listBoxProc)
+            return;
+        knownIndex = index;
+        knownWord = word;
+        knownFresh = fresh;
+    }
+    void forget() const { knownIndex = -1; }
+    // Called by the list's procedure on every message, before anything else.
+    void flush() const
+    {
+        if (!pending)
+            return;
+        pending = false;
+        CallWindowProcA(listBoxProc, hwnd, LB_SETITEMDATA, static_cast<WPARAM>(knownIndex),
+                        static_cast<LPARAM>(knownWord));
+    }
+    // Holds back the word of a new item while redraw is off; false when it has to be
+    // written now.
+    bool holdBack(int index, ULONG_PTR word) const
+    {
+        if (!redrawOff || knownIndex != index || !(knownFresh || pending))
+            return false;
+        knownWord = word;
+        pending = true;
+        return true;
+    }
+    bool fresh(int index) const { return knownIndex == index && knownFresh; }
 
     ULONG_PTR raw(int index) const
     {
-        return static_cast<ULONG_PTR>(SendMessageA(hwnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+        if (index == knownIndex && index >= 0)
+            return knownWord;
+        const auto word = static_cast<ULONG_PTR>(SendMessageA(hwnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+        if (word != static_cast<ULONG_PTR>(LB_ERR))
+            know(index, word, false);
+        return word;
+    }
+    // Sets an item's word; false on failure.
+    bool write(int index, ULONG_PTR word, bool fresh) const
+    {
+        if (SendMessageA(hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(word)) == LB_ERR)
+            return false;
+        know(index, word, fresh);
+        return true;
+    }
+    // A new item's word is 0.
+    int added(LRESULT position) const
+    {
+        if (position < 0)
+            return -1;
+        know(static_cast<int>(position), 0, true);
+        return static_cast<int>(position);
     }
     // Repaints the item's check box if it is in view, and tells the platform of a tick
     // that changed there.

@@ -142,8 +142,30 @@ LRESULT callListBox(CCheckListBox& list, HWND window, UINT message, WPARAM wPara
     return CallWindowProcA(list.impl().listBoxProc, window, message, wParam, lParam);
 }
 
+// What a list box answers without changing its items.
+bool readsOnly(UINT message)
+{
+    switch (message) {
+    case LB_GETITEMDATA:
+    case LB_GETCOUNT:
+    case LB_GETITEMRECT:
+    case LB_GETTEXT:
+    case LB_GETTEXTLEN:
+    case LB_GETTOPINDEX:
+    case LB_GETITEMHEIGHT:
+    case LB_GETCARETINDEX:
+        return true;
+    default:
+        return false;
+    }
+}
+
 LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (!readsOnly(message))
+        list.impl().forget();
+    if (message == WM_SETREDRAW)
+        list.impl().redrawOff = wParam == FALSE;
     if (message == ReflectedMessage()) {
         if (wParam == WM_DRAWITEM) {
             drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -203,20 +225,40 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
 // The list box's procedure while it is the window of a check list. The list's
 // address is kept in the window's user data: the platform's subclassing helpers look
 // their data up in a window property on every message, which costs a trip to the
-// window system each time and would make filling a long list slow.
-CCheckListBox* listOf(HWND window) { return reinterpret_cast<CCheckListBox*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
+// window system each time and would make filling a long list slow. Even reading the
+// user data is such a trip under Wine, so the last window asked about is remembered.
+thread_local HWND t_lastWindow = nullptr;
+thread_local CCheckListBox* t_lastList = nullptr;
+
+CCheckListBox* listOf(HWND window)
+{
+    if (window && window == t_lastWindow)
+        return t_lastList;
+    auto* list = reinterpret_cast<CCheckListBox*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (list) {
+        t_lastWindow = window;
+        t_lastList = list;
+    }
+    return list;
+}
 
 LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CCheckListBox* list = listOf(window);
     if (!list)
         return DefWindowProcA(window, message, wParam, lParam);
+    // A word the list holds back lands before the control does anything else.
+    list->impl().flush();
     if (message == WM_NCDESTROY) {
+        if (t_lastWindow == window)
+            t_lastWindow = nullptr;
         const WNDPROC own = list->impl().listBoxProc;
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         list->impl().hwnd = nullptr;
         list->impl().listBoxProc = nullptr;
+        list->impl().forget();
+        list->impl().redrawOff = false;
         return CallWindowProcA(own, window, message, wParam, lParam);
     }
     try {
@@ -274,5 +316,7 @@ CheckListRedrawOff::~CheckListRedrawOff()
     if (m_window && IsWindow(m_window)) {
         SendMessageA(m_window, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(m_window, nullptr, TRUE);
+        // Its items are new: screen readers read them again.
+        NotifyWinEvent(EVENT_OBJECT_REORDER, m_window, OBJID_CLIENT, CHILDID_SELF);
     }
 }

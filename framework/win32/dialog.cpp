@@ -123,6 +123,11 @@ bool CDialog::IsMainWindow() const
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // An owner-drawn list that is emptied or destroyed tells its owner of every item.
+    // No list of these dialogs keeps anything in its items for the owner to free, and a
+    // long list sends many thousands: they end here, before any lookup.
+    if (message == WM_DELETEITEM)
+        return TRUE;
     CDialog* self;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
