@@ -196,7 +196,8 @@ void patchFloors(CheckList& ticked, const std::string& source, const std::string
         out.Write(image.data(), image.size());
         out.Flush();
         out.Close();
-        require(CFile::Replace(temp.c_str(), destination.c_str()), "cannot replace the floor's output");
+        std::string stranded;
+        require(CFile::Replace(temp.c_str(), destination.c_str(), stranded), "cannot replace the floor's output");
     }));
 }
 

@@ -12,6 +12,7 @@
 #include "framework/win32/dpi.h"
 #include "framework/win32/filedialog.h"
 #include "framework/win32/report_win32.h"
+#include "framework/win32/text.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
 #include "ui/aboutdlg.h"
@@ -65,16 +66,6 @@ OwnedFont chooseListFont(HWND list)
         if (label.cx <= room || height <= 1)
             return font;
     }
-}
-
-std::string fromWide(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
-    return result;
 }
 
 bool endsWith(const std::wstring& text, const wchar_t* suffix)
@@ -318,7 +309,7 @@ void CPatcherDlg::TakeDroppedFile(const std::wstring& path, POINT point)
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&group), 2);
         return PtInRect(&group, point) != FALSE;
     };
-    const std::string chosen = fromWide(path);
+    const std::string chosen = NarrowText(path);
     UpdateData(true);
     if (inGroup(IDC_SOURCE_GROUP)) {
         TakeSource(chosen);

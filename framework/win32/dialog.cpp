@@ -45,6 +45,20 @@ void centreOverOwner(HWND dialog)
     SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The dialog class's own window procedure, under the one every dialog here gets.
+WNDPROC g_frameProc = nullptr;
+
+// An owner-drawn list that is emptied or destroyed tells its owner of every item. No list
+// of these dialogs keeps anything in its items for the owner to free, and a long list
+// sends many thousands: they end here, before the dialog manager's own handling, which
+// costs more than the deletion itself.
+LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DELETEITEM)
+        return TRUE;
+    return CallWindowProcA(g_frameProc, window, message, wParam, lParam);
+}
+
 }  // namespace
 
 void DDX_Text(CDataExchange& dx, int id, std::string& value)
@@ -123,16 +137,13 @@ bool CDialog::IsMainWindow() const
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // An owner-drawn list that is emptied or destroyed tells its owner of every item.
-    // No list of these dialogs keeps anything in its items for the owner to free, and a
-    // long list sends many thousands: they end here, before any lookup.
-    if (message == WM_DELETEITEM)
-        return TRUE;
     CDialog* self;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->m_hWnd = window;
+        g_frameProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frameProc)));
     } else {
         self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     }

@@ -1,5 +1,6 @@
 #include "framework/win32/report_win32.h"
 
+#include "framework/win32/text.h"
 #include "framework/win32/waitcursor.h"
 
 namespace {
@@ -22,12 +23,7 @@ std::string computeTitle()
     const std::size_t dot = name.find_last_of(L'.');
     if (dot != std::wstring::npos && dot != 0)
         name.erase(dot);
-    const int size = WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    std::string title(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), &title[0], size, nullptr, nullptr);
-    return title;
+    return NarrowText(name);
 }
 
 }  // namespace
