@@ -36,8 +36,6 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
 
 namespace {
 
-constexpr const char* kLabelPattern = " 0x000000 - 0x000000";
-
 OwnedFont createListFont(int height)
 {
     LOGFONTA font{};
@@ -57,12 +55,14 @@ OwnedFont chooseListFont(HWND list)
     int room = client.right - CheckAreaWidth();
     if (!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL))
         room -= GetSystemMetrics(SM_CXVSCROLL);  // hidden while the list is short
+    // Labels of six-digit offsets are all as wide as this one in a monospaced face.
+    const std::string widest = CHunkSet::Label(0, 1);
     WindowDC dc(list);
     for (int height = ScreenDpi() * 100 / 720;; --height) {
         OwnedFont font = createListFont(height);
         SelectedObject selected(dc.get(), font.get());
         SIZE label{};
-        GetTextExtentPoint32A(dc.get(), kLabelPattern, lstrlenA(kLabelPattern), &label);
+        GetTextExtentPoint32A(dc.get(), widest.c_str(), static_cast<int>(widest.size()), &label);
         if (label.cx <= room || height <= 1)
             return font;
     }

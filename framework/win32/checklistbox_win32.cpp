@@ -1,11 +1,7 @@
 #include "framework/win32/checklistbox_win32.h"
 
 CCheckListBox::CCheckListBox() : m_impl(new Impl) {}
-CCheckListBox::~CCheckListBox()
-{
-    if (m_impl->hwnd)
-        m_impl->flush();
-}
+CCheckListBox::~CCheckListBox() = default;
 
 void CCheckListBox::Impl::showCheck(int index, bool changed) const
 {
@@ -47,10 +43,7 @@ int CCheckListBox::SetItemData(int index, std::uint32_t data)
     ULONG_PTR old = m_impl->raw(index);
     if (old == static_cast<ULONG_PTR>(LB_ERR))
         return -1;
-    const ULONG_PTR word = WordWithItemData(old, data);
-    if (m_impl->holdBack(index, word))
-        return 0;
-    return m_impl->write(index, word, m_impl->fresh(index)) ? 0 : -1;
+    return m_impl->write(index, WordWithItemData(old, data)) ? 0 : -1;
 }
 
 std::uint32_t CCheckListBox::GetItemData(int index) const
@@ -66,21 +59,16 @@ int CCheckListBox::GetCount() const
 
 void CCheckListBox::SetCheck(int index, int check)
 {
-    const Impl& impl = *m_impl;
-    ULONG_PTR raw = impl.raw(index);
+    const ULONG_PTR raw = m_impl->raw(index);
     if (raw == static_cast<ULONG_PTR>(LB_ERR))
         return;
-    const bool fresh = impl.fresh(index);
-    if (fresh && impl.holdBack(index, WordWithCheck(raw, check))) {
-        impl.knownFresh = false;
+    const ULONG_PTR word = WordWithCheck(raw, check);
+    if (!m_impl->write(index, word))
         return;
-    }
-    if (!impl.write(index, WordWithCheck(raw, check), false))
-        return;
-    // The first tick of an item added while the list is refilled out of sight is no
-    // change anyone saw, and the whole list is repainted when redraw comes back.
-    if (!(fresh && impl.redrawOff))
-        impl.showCheck(index, CheckOfWord(raw) != CheckOfWord(WordWithCheck(raw, check)));
+    // While the list is refilled out of sight, the whole of it is repainted, and screen
+    // readers are told to read it again, when redraw comes back.
+    if (!m_impl->redrawOff)
+        m_impl->showCheck(index, CheckOfWord(raw) != CheckOfWord(word));
 }
 
 int CCheckListBox::GetCheck(int index) const

@@ -19,18 +19,16 @@ struct CCheckListBox::Impl {
     // change the items): a fill or a walk then asks the control for each word once.
     mutable int knownIndex = -1;
     mutable ULONG_PTR knownWord = 0;
-    mutable bool knownFresh = false;  // added by this list, its tick not yet set
-    // The known word is still to be written: an item added while redraw is held off gets
-    // its data and its tick in one write, made before the control's next message.
+    // The known word is still to be written: while redraw is held off, an item's data
+    // and tick go out in one write, made before the control's next message.
     mutable bool pending = false;
 
-    void know(int index, ULONG_PTR word, bool fresh) const
+    void know(int index, ULONG_PTR word) const
     {
         if (!listBoxProc)
             return;
         knownIndex = index;
         knownWord = word;
-        knownFresh = fresh;
     }
     void forget() const { knownIndex = -1; }
     // Called by the list's procedure on every message, before anything else.
@@ -42,17 +40,16 @@ struct CCheckListBox::Impl {
         CallWindowProcA(listBoxProc, hwnd, LB_SETITEMDATA, static_cast<WPARAM>(knownIndex),
                         static_cast<LPARAM>(knownWord));
     }
-    // Holds back the word of a new item while redraw is off; false when it has to be
-    // written now.
+    // Holds back the new word of the known item while redraw is off; false when it has
+    // to be written now.
     bool holdBack(int index, ULONG_PTR word) const
     {
-        if (!redrawOff || knownIndex != index || !(knownFresh || pending))
+        if (!redrawOff || knownIndex != index)
             return false;
         knownWord = word;
         pending = true;
         return true;
     }
-    bool fresh(int index) const { return knownIndex == index && knownFresh; }
 
     ULONG_PTR raw(int index) const
     {
@@ -60,15 +57,18 @@ struct CCheckListBox::Impl {
             return knownWord;
         const auto word = static_cast<ULONG_PTR>(SendMessageA(hwnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
         if (word != static_cast<ULONG_PTR>(LB_ERR))
-            know(index, word, false);
+            know(index, word);
         return word;
     }
-    // Sets an item's word; false on failure.
-    bool write(int index, ULONG_PTR word, bool fresh) const
+    // Sets an item's word now, or, while redraw is off, before the control's next
+    // message; false on failure.
+    bool write(int index, ULONG_PTR word) const
     {
+        if (holdBack(index, word))
+            return true;
         if (SendMessageA(hwnd, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(word)) == LB_ERR)
             return false;
-        know(index, word, fresh);
+        know(index, word);
         return true;
     }
     // A new item's word is 0.
@@ -76,7 +76,7 @@ struct CCheckListBox::Impl {
     {
         if (position < 0)
             return -1;
-        know(static_cast<int>(position), 0, true);
+        know(static_cast<int>(position), 0);
         return static_cast<int>(position);
     }
     // Repaints the item's check box if it is in view, and tells the platform of a tick
