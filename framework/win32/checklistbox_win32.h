@@ -3,6 +3,7 @@
 // keeps each item's check state in its data word (checklistbox_word.h).
 
 #include <windows.h>
+#include <uxtheme.h>
 
 #include "framework/checklistbox.h"
 #include "framework/win32/checklistbox_word.h"
@@ -13,6 +14,7 @@ struct CCheckListBox::Impl {
     HWND hwnd = nullptr;  // borrowed; the dialog owns the window
     WNDPROC listBoxProc = nullptr;  // the list box's own procedure while it is subclassed
     bool redrawOff = false;         // WM_SETREDRAW FALSE seen: a whole repaint follows
+    HTHEME theme = nullptr;         // owned: the button style's check boxes; none when classic
 
     // The data word of one item, as this list last wrote or read it, kept only while the
     // list's own procedure sees every message (it forgets the word on any that could

@@ -1,5 +1,7 @@
 #include "framework/win32/checklistbox_window.h"
 
+#include <uxtheme.h>
+#include <vssym32.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/dpi.h"
 #include "framework/win32/gdi.h"
+#include "framework/win32/libraries.h"
 #include "framework/win32/winapp.h"
 
 namespace {
@@ -96,6 +99,57 @@ void drawCheckBox(HDC dc, int x, int y, int check, bool enabled)
     }
 }
 
+// Visual styles come from uxtheme, which is no protected system library: it is loaded by
+// its full path the first time a list asks, and never imported.
+struct ThemeCalls {
+    decltype(&OpenThemeData) open;
+    decltype(&CloseThemeData) close;
+    decltype(&DrawThemeBackground) draw;
+};
+
+const ThemeCalls& themeCalls()
+{
+    static const ThemeCalls calls = [] {
+        const HMODULE uxtheme = LoadSystemLibrary(L"uxtheme.dll");
+        ThemeCalls found{LibraryFunction<decltype(&OpenThemeData)>(uxtheme, "OpenThemeData"),
+                         LibraryFunction<decltype(&CloseThemeData)>(uxtheme, "CloseThemeData"),
+                         LibraryFunction<decltype(&DrawThemeBackground)>(uxtheme, "DrawThemeBackground")};
+        if (!found.open || !found.close || !found.draw)
+            found = {};
+        return found;
+    }();
+    return calls;
+}
+
+void closeTheme(CCheckListBox::Impl& impl)
+{
+    if (impl.theme)
+        themeCalls().close(impl.theme);
+    impl.theme = nullptr;
+}
+
+// The style's own check boxes where one is active for the list. High contrast keeps the
+// classic box, drawn in the user's own colours.
+void openTheme(CCheckListBox::Impl& impl)
+{
+    closeTheme(impl);
+    HIGHCONTRASTW contrast{sizeof contrast};
+    if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+        (contrast.dwFlags & HCF_HIGHCONTRASTON))
+        return;
+    if (themeCalls().open)
+        impl.theme = themeCalls().open(impl.hwnd, L"Button");
+}
+
+// The theme's check box, normal state, in the same square as the classic one.
+void drawThemedCheckBox(HTHEME theme, HDC dc, int x, int y, int check, bool enabled)
+{
+    const int base = check == 0 ? CBS_UNCHECKEDNORMAL : check == 1 ? CBS_CHECKEDNORMAL : CBS_MIXEDNORMAL;
+    const int state = enabled ? base : base + (CBS_UNCHECKEDDISABLED - CBS_UNCHECKEDNORMAL);
+    const RECT box{x, y, x + boxSize(), y + boxSize()};
+    themeCalls().draw(theme, dc, BP_CHECKBOX, state, &box, nullptr);
+}
+
 std::string itemText(HWND list, UINT index)
 {
     const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
@@ -109,7 +163,7 @@ std::string itemText(HWND list, UINT index)
 
 // Every request repaints the whole row, focus included, so nothing depends on what
 // an earlier request left on the screen.
-void drawItem(const DRAWITEMSTRUCT& item)
+void drawItem(const DRAWITEMSTRUCT& item, HTHEME theme)
 {
     HDC dc = item.hDC;
     const RECT row = item.rcItem;
@@ -123,7 +177,11 @@ void drawItem(const DRAWITEMSTRUCT& item)
     const bool enabled = (item.itemState & ODS_DISABLED) == 0;
     const int check = CheckOfWord(item.itemData);
     const int height = row.bottom - row.top;
-    drawCheckBox(dc, row.left + boxInset(), row.top + std::max(0, (height - boxSize()) / 2), check, enabled);
+    const int boxX = row.left + boxInset(), boxY = row.top + std::max(0, (height - boxSize()) / 2);
+    if (theme)
+        drawThemedCheckBox(theme, dc, boxX, boxY, check, enabled);
+    else
+        drawCheckBox(dc, boxX, boxY, check, enabled);
 
     RECT label = row;
     label.left += CheckAreaWidth();
@@ -168,7 +226,7 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
         list.impl().redrawOff = wParam == FALSE;
     if (message == ReflectedMessage()) {
         if (wParam == WM_DRAWITEM) {
-            drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), list.impl().theme);
             return TRUE;
         }
         if (wParam == WM_MEASUREITEM) {
@@ -183,6 +241,10 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
         remeasure(window);
         return result;
     }
+    case WM_THEMECHANGED:
+        openTheme(list.impl());
+        InvalidateRect(window, nullptr, TRUE);
+        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
         // Each click of a double click toggles, as the box is a button, not a label.
@@ -255,6 +317,7 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         const WNDPROC own = list->impl().listBoxProc;
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        closeTheme(list->impl());
         list->impl().hwnd = nullptr;
         list->impl().listBoxProc = nullptr;
         list->impl().forget();
@@ -284,6 +347,7 @@ bool AttachCheckList(CCheckListBox& list, HWND control)
     SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&list));
     impl.listBoxProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&checkListProc)));
+    openTheme(impl);
     // The list measured its rows when it was created, before anyone drew them.
     remeasure(control);
     InvalidateRect(control, nullptr, TRUE);

@@ -5,8 +5,12 @@
 
 #include "scenario.h"
 
+#include <uxtheme.h>
+#include <vssym32.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace gui {
 namespace {
@@ -126,50 +130,76 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
         InflateRect(&r, -inset, -inset);
         return r;
     };
-    // The box's centre shows the mark when ticked and the window's colour when not.
-    auto looks = [&](int index, int check) {
-        const RECT b = boxOf(index);
-        const Pixels centre = capture(list, RECT{(b.left + b.right) / 2, (b.top + b.bottom) / 2,
-                                                 (b.left + b.right) / 2 + 1, (b.top + b.bottom) / 2 + 1});
-        return centre.rgb[0] == rgbOf(GetSysColor(check ? COLOR_WINDOWTEXT : COLOR_WINDOW));
+    // Themed, each box is the style's own check box drawn into the same square over the
+    // list's colour, so the check area of a row is what the test draws the same way.
+    const bool themed = std::getenv("VELQUIN_THEME") && std::string(std::getenv("VELQUIN_THEME")) == "themed";
+    const HTHEME theme = OpenThemeData(nullptr, L"Button");
+    ASSERT_EQ(theme != nullptr, themed) << "the prefix's theme is not what the scenario asks for";
+    auto themedArea = [&](int check) {
+        return paint(area, rowHeight, [&](HDC dc) {
+            const RECT all{0, 0, area, rowHeight}, square{inset, top, inset + box, top + box};
+            FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+            DrawThemeBackground(theme, dc, BP_CHECKBOX, check ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL, &square,
+                                nullptr);
+        });
     };
+    auto areaOf = [&](int index) {
+        const RECT r = app.rowRect(index);
+        return capture(list, RECT{0, r.top, area, r.bottom});
+    };
+    if (themed) {
+        ASSERT_NE(themedArea(0), themedArea(1)) << "the theme draws both states alike";
+        app.clickRow(0, area / 2);
+        ASSERT_EQ(app.checks()[0], 0);
+        EXPECT_TRUE(waitUntil([&] { return areaOf(0) == themedArea(0); })) << "row 0 is not the theme's unticked box";
+        EXPECT_TRUE(waitUntil([&] { return areaOf(1) == themedArea(1); })) << "row 1 is not the theme's ticked box";
+        CloseThemeData(theme);
+    } else {
+        // The box's centre shows the mark when ticked and the window's colour when not.
+        auto looks = [&](int index, int check) {
+            const RECT b = boxOf(index);
+            const Pixels centre = capture(list, RECT{(b.left + b.right) / 2, (b.top + b.bottom) / 2,
+                                                     (b.left + b.right) / 2 + 1, (b.top + b.bottom) / 2 + 1});
+            return centre.rgb[0] == rgbOf(GetSysColor(check ? COLOR_WINDOWTEXT : COLOR_WINDOW));
+        };
 
-    // Unticked, the box is a frame around the window's colour, as thick as the inset.
-    app.clickRow(0, area / 2);
-    ASSERT_EQ(app.checks()[0], 0);
-    ASSERT_TRUE(waitUntil([&] { return looks(0, 0); })) << "row 0 does not look unticked";
-    const RECT row = app.rowRect(0);
-    const Pixels unticked = capture(list, RECT{0, row.top, area, row.bottom});
-    const COLORREF frame = GetSysColor(COLOR_3DDKSHADOW);
-    const RECT drawn = boundsWhere(unticked, [&](std::uint32_t p) { return p == rgbOf(frame); });
-    EXPECT_EQ(drawn.left, inset) << "the box's left edge";
-    EXPECT_EQ(drawn.right - drawn.left, box) << "the box's width";
-    EXPECT_EQ(drawn.top, top) << "the box is centred in its row";
-    EXPECT_EQ(drawn.bottom - drawn.top, box) << "the box's height";
-    const int middle = top + box / 2;
-    for (int x = inset; x < inset + inset; ++x)
-        EXPECT_EQ(pixelAt(unticked, x, middle), rgbOf(frame)) << "the frame at x = " << x;
-    EXPECT_EQ(pixelAt(unticked, inset + inset, middle), rgbOf(GetSysColor(COLOR_WINDOW)))
-        << "the frame is thicker than the inset";
+        // Unticked, the box is a frame around the window's colour, as thick as the inset.
+        app.clickRow(0, area / 2);
+        ASSERT_EQ(app.checks()[0], 0);
+        ASSERT_TRUE(waitUntil([&] { return looks(0, 0); })) << "row 0 does not look unticked";
+        const RECT row = app.rowRect(0);
+        const Pixels unticked = capture(list, RECT{0, row.top, area, row.bottom});
+        const COLORREF frame = GetSysColor(COLOR_3DDKSHADOW);
+        const RECT drawn = boundsWhere(unticked, [&](std::uint32_t p) { return p == rgbOf(frame); });
+        EXPECT_EQ(drawn.left, inset) << "the box's left edge";
+        EXPECT_EQ(drawn.right - drawn.left, box) << "the box's width";
+        EXPECT_EQ(drawn.top, top) << "the box is centred in its row";
+        EXPECT_EQ(drawn.bottom - drawn.top, box) << "the box's height";
+        const int middle = top + box / 2;
+        for (int x = inset; x < inset + inset; ++x)
+            EXPECT_EQ(pixelAt(unticked, x, middle), rgbOf(frame)) << "the frame at x = " << x;
+        EXPECT_EQ(pixelAt(unticked, inset + inset, middle), rgbOf(GetSysColor(COLOR_WINDOW)))
+            << "the frame is thicker than the inset";
 
-    // Ticked, the mark covers about as much of the box as its 21 pixels at 96 DPI.
-    ASSERT_TRUE(waitUntil([&] { return looks(1, 1); })) << "row 1 does not look ticked";
-    const Pixels ticked = capture(list, insideOf(1));
-    const double expectedMark = 21.0 * screenDpi() * screenDpi() / (96.0 * 96.0);
-    const auto mark = std::count(ticked.rgb.begin(), ticked.rgb.end(), rgbOf(GetSysColor(COLOR_WINDOWTEXT)));
-    EXPECT_GT(mark, expectedMark * 0.75) << "the check mark does not grow with the box";
-    EXPECT_LT(mark, expectedMark * 1.5) << "the check mark is too heavy";
-    if (screenDpi() == 96) {
-        // At 96 DPI the inside of a ticked box is as it always was, pixel for pixel.
-        static const char* const kTicked[9] = {".........", ".......#.", "......##.", ".#...###.", ".##.###..",
-                                               ".#####...", "..###....", "...#.....", "........."};
-        ASSERT_EQ(ticked.width, 9);
-        ASSERT_EQ(ticked.height, 9);
-        for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < 9; ++x)
-                EXPECT_EQ(pixelAt(ticked, x, y),
-                          rgbOf(GetSysColor(kTicked[y][x] == '#' ? COLOR_WINDOWTEXT : COLOR_WINDOW)))
-                    << "the ticked box's inside at (" << x << ", " << y << ")";
+        // Ticked, the mark covers about as much of the box as its 21 pixels at 96 DPI.
+        ASSERT_TRUE(waitUntil([&] { return looks(1, 1); })) << "row 1 does not look ticked";
+        const Pixels ticked = capture(list, insideOf(1));
+        const double expectedMark = 21.0 * screenDpi() * screenDpi() / (96.0 * 96.0);
+        const auto mark = std::count(ticked.rgb.begin(), ticked.rgb.end(), rgbOf(GetSysColor(COLOR_WINDOWTEXT)));
+        EXPECT_GT(mark, expectedMark * 0.75) << "the check mark does not grow with the box";
+        EXPECT_LT(mark, expectedMark * 1.5) << "the check mark is too heavy";
+        if (screenDpi() == 96) {
+            // At 96 DPI the inside of a ticked box is as it always was, pixel for pixel.
+            static const char* const kTicked[9] = {".........", ".......#.", "......##.", ".#...###.", ".##.###..",
+                                                   ".#####...", "..###....", "...#.....", "........."};
+            ASSERT_EQ(ticked.width, 9);
+            ASSERT_EQ(ticked.height, 9);
+            for (int y = 0; y < 9; ++y)
+                for (int x = 0; x < 9; ++x)
+                    EXPECT_EQ(pixelAt(ticked, x, y),
+                              rgbOf(GetSysColor(kTicked[y][x] == '#' ? COLOR_WINDOWTEXT : COLOR_WINDOW)))
+                        << "the ticked box's inside at (" << x << ", " << y << ")";
+        }
     }
 
     // The click area runs from the row's left edge to two pixels past the box.

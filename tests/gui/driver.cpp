@@ -418,6 +418,13 @@ private:
 
 }  // namespace
 
+Pixels paint(int width, int height, const std::function<void(HDC)>& draw)
+{
+    Canvas canvas(width, height);
+    draw(canvas.dc());
+    return canvas.pixels();
+}
+
 Pixels capture(HWND window, RECT client)
 {
     POINT origin{client.left, client.top};

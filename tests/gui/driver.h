@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -148,6 +149,8 @@ struct Pixels {
     bool uniform() const;
 };
 Pixels capture(HWND window, RECT client);
+// What draw paints on a width by height bitmap of the screen's kind.
+Pixels paint(int width, int height, const std::function<void(HDC)>& draw);
 
 enum class IconKind { none, question, stop, exclamation, information, unknown };
 const char* iconName(IconKind kind);

@@ -4,7 +4,8 @@
 # The driver loads a patch through the real dialogs and poses; this script takes
 # main.png and about.png, and checks that they show something. DISPLAY and WINEPREFIX
 # come from the caller; under dpi.sh (VELQUIN_DPI) the desktop grows with the DPI and
-# the copies are named main-<dpi>dpi.png and about-<dpi>dpi.png.
+# the copies are named main-<dpi>dpi.png and about-<dpi>dpi.png, or main-classic.png and
+# about-classic.png with visual styles off (VELQUIN_THEME=classic).
 set -euo pipefail
 
 driver=$1
@@ -15,6 +16,7 @@ dpi=${VELQUIN_DPI:-96}
 desktop_size="$((800 * (dpi + 96) / 192))x$((600 * (dpi + 96) / 192))"
 suffix=""
 [ "$dpi" = 96 ] || suffix="-${dpi}dpi"
+[ "${VELQUIN_THEME:-}" != classic ] || suffix="-classic$suffix"
 
 fail() { echo "screenshots: $*" >&2; exit 1; }
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY"
