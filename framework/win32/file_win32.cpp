@@ -124,6 +124,13 @@ std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osEr
     case CFile::modeWriteExisting: access = GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
     case CFile::modeCreateNew: access = GENERIC_WRITE; disposition = CREATE_NEW; break;
     }
+    // Windows refuses to write a read-only file, while Wine lets root write any: such a
+    // file is refused here on both, before anything is written beside it.
+    const DWORD attributes = mode == CFile::modeRead ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        osError = ERROR_ACCESS_DENIED;
+        return kInvalid;
+    }
     SetLastError(0);
     HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {

@@ -476,8 +476,8 @@ TEST_F(Apply, StaleTemporaryFilesDoNotBlockASave)
 }
 
 #ifdef _WIN32
-// Windows refuses to open a read-only file for writing; Wine running as root opens it,
-// and then its ReplaceFile refuses to replace it. Either way the file stays as it was.
+// Windows refuses to open a read-only file for writing; Wine running as root would open
+// it, so the program refuses it itself. Either way the file stays as it was.
 bool makeUnwritable(const std::string& path) { return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != 0; }
 void makeWritable(const std::string& path) { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); }
 #else
