@@ -7,6 +7,21 @@ namespace {
 
 HWND g_owner = nullptr;  // borrowed: the main window while it exists
 
+// The program's path, however long: a buffer too small for it gets a cut one.
+std::wstring programPath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    while (path.size() <= 0x10000) {
+        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+    return {};
+}
+
 std::string computeTitle()
 {
     char text[256];
@@ -14,9 +29,7 @@ std::string computeTitle()
         return text;
     // Taken apart in UTF-16: in a double-byte code page the second byte of a character
     // can look like a backslash.
-    wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring name(path, n < MAX_PATH * 2 ? n : 0);
+    std::wstring name = programPath();
     const std::size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos)
         name.erase(0, slash + 1);

@@ -14,5 +14,6 @@ HWND reportOwner();
 int showReport(const char* text, UINT style) noexcept;
 // A question as a report: the exclamation icon, Yes and No, No the default. True for Yes.
 bool askReport(const char* text) noexcept;
-// String 0xE000 of the program's resources, or else the executable's name without extension.
+// String 0xE000 of the program's resources, or else the executable's name without its
+// extension, taken from its whole path.
 const std::string& applicationTitle();
