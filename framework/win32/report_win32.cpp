@@ -22,10 +22,10 @@ std::wstring programPath()
     return {};
 }
 
-std::string computeTitle()
+std::wstring computeTitle()
 {
-    char text[256];
-    if (LoadStringA(GetModuleHandleA(nullptr), 0xE000, text, sizeof text) > 0)
+    wchar_t text[256];
+    if (LoadStringW(GetModuleHandleW(nullptr), 0xE000, text, 256) > 0)
         return text;
     // Taken apart in UTF-16: in a double-byte code page the second byte of a character
     // can look like a backslash.
@@ -36,7 +36,25 @@ std::string computeTitle()
     const std::size_t dot = name.find_last_of(L'.');
     if (dot != std::wstring::npos && dot != 0)
         name.erase(dot);
-    return NarrowText(name);
+    return name;
+}
+
+const std::wstring& wideTitle()
+{
+    static const std::wstring title = computeTitle();
+    return title;
+}
+
+template <class Show>
+int shown(Show show) noexcept
+{
+    // The user has to answer the box, so it comes with the arrow even in the middle of
+    // a command that shows the hourglass.
+    if (CWaitCursor::Waiting())
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    const int pressed = show();
+    CWaitCursor::Restore();
+    return pressed;
 }
 
 }  // namespace
@@ -53,19 +71,18 @@ HWND reportOwner()
 
 const std::string& applicationTitle()
 {
-    static const std::string title = computeTitle();
+    static const std::string title = NarrowText(wideTitle());
     return title;
 }
 
 int showReport(const char* text, UINT style) noexcept
 {
-    // The user has to answer the box, so it comes with the arrow even in the middle of
-    // a command that shows the hourglass.
-    if (CWaitCursor::Waiting())
-        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    const int pressed = MessageBoxA(reportOwner(), text, applicationTitle().c_str(), style);
-    CWaitCursor::Restore();
-    return pressed;
+    return shown([&] { return MessageBoxA(reportOwner(), text, applicationTitle().c_str(), style); });
+}
+
+int showReport(const wchar_t* text, UINT style) noexcept
+{
+    return shown([&] { return MessageBoxW(reportOwner(), text, wideTitle().c_str(), style); });
 }
 
 bool askReport(const char* text) noexcept
