@@ -33,15 +33,17 @@ const char* CFileException::CauseMessage(Cause cause)
 bool CFileException::GetErrorMessage(std::string& message) const
 {
     message = WithFileName(CauseMessage(m_cause), m_strFileName.empty() ? "an unnamed file" : m_strFileName);
+    for (const std::string& path : m_leftBehind)
+        message += LeftBehind(path);
     return true;
 }
 
-std::string WithFileName(const char* text, const std::string& name)
+std::string WithFileName(const char* text, const std::string& name, const std::string& second)
 {
     std::string message;
     for (const char* p = text; *p; ++p) {
-        if (p[0] == '%' && p[1] == '1') {
-            message += name;
+        if (p[0] == '%' && (p[1] == '1' || p[1] == '2')) {
+            message += p[1] == '1' ? name : second;
             ++p;
         } else {
             message += *p;
@@ -49,3 +51,5 @@ std::string WithFileName(const char* text, const std::string& name)
     }
     return message;
 }
+
+std::string LeftBehind(const std::string& path) { return WithFileName("\n\nThe file %1 could not be removed.", path); }

@@ -141,10 +141,10 @@ bool CFile::Remove(const char* path) { return filesys::remove(path); }
 
 bool CFile::Rename(const char* from, const char* to) { return filesys::rename(from, to); }
 
-bool CFile::Replace(const char* from, const char* to, std::string& stranded)
+bool CFile::Replace(const char* from, const char* to, std::string& backup)
 {
-    stranded.clear();
-    return filesys::replace(from, to, stranded);
+    backup.clear();
+    return filesys::replace(from, to, backup);
 }
 
 bool CFile::IsSameFile(const char* a, const char* b)

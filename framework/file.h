@@ -50,7 +50,8 @@ public:
 
     const std::string& GetFilePath() const { return m_path; }
 
-    // Removes a file; false when it cannot be removed.
+    // Removes a file, trying again for a moment while another program holds it; false
+    // when it stays.
     static bool Remove(const char* path);
     // Moves from onto to, replacing to, and returns once the move is on the disk; false
     // on failure.
@@ -58,9 +59,10 @@ public:
     // Puts from in the place of the existing file to, which keeps what it was besides its
     // contents: attributes or mode, security settings, creation time, as far as the
     // platform keeps them. Returns once the move is on the disk. On failure to is as it
-    // was and from is still there, unless stranded comes back with a name: then to is
-    // gone, its old contents are in the file of that name, and from still holds the new.
-    static bool Replace(const char* from, const char* to, std::string& stranded);
+    // was and from is still there. backup comes back with the name of a file that still
+    // holds the old contents, if one stays: after success, one that could not be removed;
+    // after a failure, one in place of to, which is gone, while from still holds the new.
+    static bool Replace(const char* from, const char* to, std::string& backup);
     // True when both names exist and lead to one and the same file. Only an identity the
     // file system really gives counts: files it cannot tell apart are taken as different.
     static bool IsSameFile(const char* a, const char* b);

@@ -22,10 +22,10 @@ bool seekTo(std::intptr_t h, std::uint64_t position, long& osError);
 // The bytes written through h are on the disk once this returns true.
 bool flush(std::intptr_t h, long& osError);
 bool close(std::intptr_t h, long& osError);
+// As CFile::Remove, CFile::Rename and CFile::Replace say.
 bool remove(const char* path);
-// Both as CFile::Rename and CFile::Replace say.
 bool rename(const char* from, const char* to);
-bool replace(const char* from, const char* to, std::string& stranded);
+bool replace(const char* from, const char* to, std::string& backup);
 // The identity the file system gives the file at path; false when it cannot be looked up.
 bool fileId(const char* path, CFileId& id);
 CFileException::Cause causeOf(long osError);

@@ -110,6 +110,18 @@ std::wstring droppedFile(HDROP drop)
     return path;
 }
 
+// The name chosen in the program's code page, or else a report and false: a name the
+// code page cannot hold would become a look-alike that can name another file. The report
+// gives the name as the user chose it.
+bool exactName(const std::wstring& chosen, std::string& path)
+{
+    if (NarrowName(chosen, GetACP(), path))
+        return true;
+    const std::wstring text = L"The name " + chosen + L" cannot be used on this system.";
+    showReport(text.c_str(), MB_ICONSTOP);
+    return false;
+}
+
 class DropFinish {
 public:
     explicit DropFinish(HDROP drop) : m_drop(drop) {}
@@ -172,25 +184,28 @@ BOOL CPatcherDlg::OnInitDialog()
 void CPatcherDlg::OnBrowseSource()
 {
     UpdateData(true);
-    CFileDialog dialog(true, "All Files (*.*)|*.*||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() == IDOK)
-        TakeSource(dialog.GetPathName());
+    CFileDialog dialog(true, L"All Files (*.*)|*.*||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
+    std::string path;
+    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
+        TakeSource(path);
 }
 
 void CPatcherDlg::OnBrowseDest()
 {
     UpdateData(true);
     CFileDialog dialog(false, nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() == IDOK)
-        TakeDest(dialog.GetPathName());
+    std::string path;
+    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
+        TakeDest(path);
 }
 
 void CPatcherDlg::OnBrowsePatch()
 {
     UpdateData(true);
-    CFileDialog dialog(true, "Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    if (dialog.DoModal() == IDOK)
-        TakePatch(dialog.GetPathName());
+    CFileDialog dialog(true, L"Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
+    std::string path;
+    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
+        TakePatch(path);
 }
 
 void CPatcherDlg::TakeSource(const std::string& path)
@@ -309,16 +324,26 @@ void CPatcherDlg::TakeDroppedFile(const std::wstring& path, POINT point)
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&group), 2);
         return PtInRect(&group, point) != FALSE;
     };
-    const std::string chosen = NarrowText(path);
+    int row = 0;
+    if (inGroup(IDC_SOURCE_GROUP))
+        row = IDC_SOURCE_GROUP;
+    else if (inGroup(IDC_DEST_GROUP))
+        row = IDC_DEST_GROUP;
+    else if (inGroup(IDC_PATCH_GROUP) || endsWith(path, L".ips"))
+        row = IDC_PATCH_GROUP;
+    // A drop that is taken is refused first of all when its name cannot be held.
+    std::string chosen;
+    if (row == 0 || !exactName(path, chosen))
+        return;
     UpdateData(true);
-    if (inGroup(IDC_SOURCE_GROUP)) {
+    if (row == IDC_SOURCE_GROUP) {
         TakeSource(chosen);
-    } else if (inGroup(IDC_DEST_GROUP)) {
+    } else if (row == IDC_DEST_GROUP) {
         // What the save dialog would ask.
         if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ||
             askReport((chosen + " already exists.\nDo you want to replace it?").c_str()))
             TakeDest(chosen);
-    } else if (inGroup(IDC_PATCH_GROUP) || endsWith(path, L".ips")) {
+    } else {
         TakePatch(chosen);
     }
 }

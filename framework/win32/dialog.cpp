@@ -45,8 +45,9 @@ void centreOverOwner(HWND dialog)
     SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The dialog class's own window procedure, under the one every dialog here gets.
-WNDPROC g_frameProc = nullptr;
+// Where each dialog window keeps its class's own window procedure, under the one every
+// dialog here gets: dialogs of different classes have different ones.
+constexpr const char* kFrameProc = "Velquin.FrameProc";
 
 // An owner-drawn list that is emptied or destroyed tells its owner of every item. No list
 // of these dialogs keeps anything in its items for the owner to free, and a long list
@@ -56,7 +57,17 @@ LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 {
     if (message == WM_DELETEITEM)
         return TRUE;
-    return CallWindowProcA(g_frameProc, window, message, wParam, lParam);
+    const auto previous = reinterpret_cast<WNDPROC>(GetPropA(window, kFrameProc));
+    if (message == WM_NCDESTROY)
+        RemovePropA(window, kFrameProc);
+    return CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+void putFrameProc(HWND window)
+{
+    const LONG_PTR previous = GetWindowLongPtrA(window, GWLP_WNDPROC);
+    if (SetPropA(window, kFrameProc, reinterpret_cast<HANDLE>(previous)))
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frameProc));
 }
 
 }  // namespace
@@ -142,8 +153,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         self = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         self->m_hWnd = window;
-        g_frameProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frameProc)));
+        putFrameProc(window);
     } else {
         self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     }

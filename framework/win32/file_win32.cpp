@@ -61,42 +61,54 @@ void flushByName(const char* path)
 }
 
 // Scanners, indexers and sync clients open a freshly written file for a moment. A call
-// that fails because of them is tried again, for about two seconds in all over one
-// replace; the caller's wait cursor is up meanwhile.
-class Patience {
-public:
-    template <class Call>
-    bool call(Call attempt)
-    {
-        for (;;) {
-            if (attempt())
-                return true;
-            const DWORD error = GetLastError();
-            const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-                                 error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-            if (!passing || m_waited >= kFor) {
-                SetLastError(error);
-                return false;
-            }
-            g_calls.wait(kStep);
-            m_waited += kStep;
-        }
-    }
-
-private:
-    static constexpr DWORD kStep = 100, kFor = 2000;  // milliseconds
-    DWORD m_waited = 0;
-};
-
-bool move(Patience& patience, const char* from, const char* to, DWORD flags)
+// that fails because of them is tried again, for about two seconds; the caller's wait
+// cursor is up meanwhile. Each step of a replace waits on its own: a swap that took all
+// its time still leaves the steps that undo or finish it theirs.
+template <class Call>
+bool patiently(Call attempt)
 {
-    return patience.call([&] { return g_calls.moveFile(from, to, flags | MOVEFILE_WRITE_THROUGH) != 0; });
+    constexpr DWORD kStep = 100, kFor = 2000;  // milliseconds
+    for (DWORD waited = 0;; waited += kStep) {
+        if (attempt())
+            return true;
+        const DWORD error = GetLastError();
+        const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                             error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+        if (!passing || waited >= kFor) {
+            SetLastError(error);
+            return false;
+        }
+        g_calls.wait(kStep);
+    }
 }
 
-// A backup that still cannot go holds the old bytes, not lost ones: it stays.
-void removeBackup(Patience& patience, const std::string& backup)
+bool move(const char* from, const char* to, DWORD flags)
 {
-    patience.call([&] { return g_calls.deleteFile(backup.c_str()) != 0; });
+    return patiently([&] { return g_calls.moveFile(from, to, flags | MOVEFILE_WRITE_THROUGH) != 0; });
+}
+
+bool removePatiently(const char* path)
+{
+    return patiently([&] { return g_calls.deleteFile(path) != 0; });
+}
+
+// A backup that still cannot go holds the old bytes, not lost ones: it stays, and the
+// caller is told where.
+void removeBackup(std::string& backup, std::string& kept)
+{
+    if (!removePatiently(backup.c_str()))
+        kept.swap(backup);
+}
+
+// Files left to the user are shown to the user, whatever the destination was.
+void unhide(const char* path)
+{
+    const DWORD hiding = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & hiding) == 0)
+        return;
+    const DWORD shown = attributes & ~hiding;
+    SetFileAttributesA(path, shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL);
 }
 
 // A name beside path that no file has, for ReplaceFile to keep the old file under
@@ -123,6 +135,13 @@ std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osEr
     case CFile::modeCreate: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
     case CFile::modeWriteExisting: access = GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
     case CFile::modeCreateNew: access = GENERIC_WRITE; disposition = CREATE_NEW; break;
+    }
+    // Windows refuses to write a read-only file, while Wine lets root write any: such a
+    // file is refused here on both, before anything is written beside it.
+    const DWORD attributes = mode == CFile::modeRead ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        osError = ERROR_ACCESS_DENIED;
+        return kInvalid;
     }
     SetLastError(0);
     HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -207,15 +226,11 @@ bool close(std::intptr_t h, long& osError)
     return true;
 }
 
-bool remove(const char* path) { return DeleteFileA(path) != 0; }
+bool remove(const char* path) { return removePatiently(path); }
 
-bool rename(const char* from, const char* to)
-{
-    Patience patience;
-    return move(patience, from, to, MOVEFILE_REPLACE_EXISTING);
-}
+bool rename(const char* from, const char* to) { return move(from, to, MOVEFILE_REPLACE_EXISTING); }
 
-bool replace(const char* from, const char* to, std::string& stranded)
+bool replace(const char* from, const char* to, std::string& kept)
 {
     // Wine's ReplaceFile and a plain move keep no attributes: the new file takes them first.
     const DWORD attributes = GetFileAttributesA(to);
@@ -224,12 +239,11 @@ bool replace(const char* from, const char* to, std::string& stranded)
     std::string backup;
     if (!unusedNameBeside(from, backup))
         return false;
-    Patience patience;
     // A share that cannot carry the old file's security settings over still takes the
     // new file, as a plain move would.
     const DWORD flags = REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
-    if (patience.call([&] { return g_calls.replaceFile(to, from, backup.c_str(), flags, nullptr, nullptr) != 0; })) {
-        removeBackup(patience, backup);
+    if (patiently([&] { return g_calls.replaceFile(to, from, backup.c_str(), flags, nullptr, nullptr) != 0; })) {
+        removeBackup(backup, kept);
         flushByName(to);
         return true;
     }
@@ -237,21 +251,23 @@ bool replace(const char* from, const char* to, std::string& stranded)
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
         // The old file is under the backup name and the new one could not take its place.
         // The old one goes back; failing that, the new one goes in; failing both, both stay
-        // and the caller names the one that holds the old bytes.
-        if (move(patience, backup.c_str(), to, 0))
+        // and the caller names them.
+        if (move(backup.c_str(), to, 0))
             return false;
-        if (move(patience, from, to, MOVEFILE_REPLACE_EXISTING)) {
-            removeBackup(patience, backup);
+        if (move(from, to, MOVEFILE_REPLACE_EXISTING)) {
+            removeBackup(backup, kept);
             return true;
         }
-        stranded = backup;
+        unhide(backup.c_str());
+        unhide(from);
+        kept.swap(backup);
         return false;
     case ERROR_INVALID_FUNCTION:
     case ERROR_NOT_SUPPORTED:
     case ERROR_INVALID_PARAMETER:
     case ERROR_CALL_NOT_IMPLEMENTED:  // a file system without the operation (some network shares)
     case ERROR_FILE_NOT_FOUND:        // the old file went away once it was let go
-        return move(patience, from, to, MOVEFILE_REPLACE_EXISTING);
+        return move(from, to, MOVEFILE_REPLACE_EXISTING);
     default:
         // Both files still have their own names.
         return false;

@@ -7,23 +7,54 @@ namespace {
 
 HWND g_owner = nullptr;  // borrowed: the main window while it exists
 
-std::string computeTitle()
+// The program's path, however long: a buffer too small for it gets a cut one.
+std::wstring programPath()
 {
-    char text[256];
-    if (LoadStringA(GetModuleHandleA(nullptr), 0xE000, text, sizeof text) > 0)
+    std::wstring path(MAX_PATH, L'\0');
+    while (path.size() <= 0x10000) {
+        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+    return {};
+}
+
+std::wstring computeTitle()
+{
+    wchar_t text[256];
+    if (LoadStringW(GetModuleHandleW(nullptr), 0xE000, text, 256) > 0)
         return text;
     // Taken apart in UTF-16: in a double-byte code page the second byte of a character
     // can look like a backslash.
-    wchar_t path[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-    std::wstring name(path, n < MAX_PATH * 2 ? n : 0);
+    std::wstring name = programPath();
     const std::size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos)
         name.erase(0, slash + 1);
     const std::size_t dot = name.find_last_of(L'.');
     if (dot != std::wstring::npos && dot != 0)
         name.erase(dot);
-    return NarrowText(name);
+    return name;
+}
+
+const std::wstring& wideTitle()
+{
+    static const std::wstring title = computeTitle();
+    return title;
+}
+
+template <class Show>
+int shown(Show show) noexcept
+{
+    // The user has to answer the box, so it comes with the arrow even in the middle of
+    // a command that shows the hourglass.
+    if (CWaitCursor::Waiting())
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    const int pressed = show();
+    CWaitCursor::Restore();
+    return pressed;
 }
 
 }  // namespace
@@ -40,19 +71,18 @@ HWND reportOwner()
 
 const std::string& applicationTitle()
 {
-    static const std::string title = computeTitle();
+    static const std::string title = NarrowText(wideTitle());
     return title;
 }
 
 int showReport(const char* text, UINT style) noexcept
 {
-    // The user has to answer the box, so it comes with the arrow even in the middle of
-    // a command that shows the hourglass.
-    if (CWaitCursor::Waiting())
-        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-    const int pressed = MessageBoxA(reportOwner(), text, applicationTitle().c_str(), style);
-    CWaitCursor::Restore();
-    return pressed;
+    return shown([&] { return MessageBoxA(reportOwner(), text, applicationTitle().c_str(), style); });
+}
+
+int showReport(const wchar_t* text, UINT style) noexcept
+{
+    return shown([&] { return MessageBoxW(reportOwner(), text, wideTitle().c_str(), style); });
 }
 
 bool askReport(const char* text) noexcept

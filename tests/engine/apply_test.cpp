@@ -476,8 +476,8 @@ TEST_F(Apply, StaleTemporaryFilesDoNotBlockASave)
 }
 
 #ifdef _WIN32
-// Windows refuses to open a read-only file for writing; Wine running as root opens it,
-// and then its ReplaceFile refuses to replace it. Either way the file stays as it was.
+// Windows refuses to open a read-only file for writing; Wine running as root would open
+// it, so the program refuses it itself. Either way the file stays as it was.
 bool makeUnwritable(const std::string& path) { return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY) != 0; }
 void makeWritable(const std::string& path) { SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL); }
 #else
@@ -592,9 +592,11 @@ BOOL WINAPI scriptedReplace(LPCSTR to, LPCSTR from, LPCSTR backup, DWORD flags, 
     const DWORD ignore = REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
     if (g_script.share && (flags & ignore) != ignore)
         return SetLastError(ERROR_ACCESS_DENIED), FALSE;
+    if (g_script.replace.fails())
+        return FALSE;
     if (g_script.aside)
         return MoveFileExA(to, backup, 0), SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), FALSE;
-    return !g_script.replace.fails() && ReplaceFileA(to, from, backup, flags, x, y);
+    return ReplaceFileA(to, from, backup, flags, x, y);
 }
 BOOL WINAPI scriptedMove(LPCSTR from, LPCSTR to, DWORD flags)
 {
@@ -605,17 +607,18 @@ BOOL WINAPI scriptedFlush(HANDLE h) { return !g_script.flush.fails() && FlushFil
 VOID WINAPI scriptedWait(DWORD ms) { g_script.waited += ms; }
 
 // Every way the platform's replace can fail part way, and what each leaves: which names
-// hold the old bytes and which the new, and the one report.
+// hold the old bytes and which the new, and the one report, which names every file left.
 TEST_F(Apply, ReplaceNeverStrandsTheOldBytesUnannounced)
 {
-    enum Outcome { done, refused, stranded, diskFull };
+    enum Outcome { done, backedUp, notReplaced, stranded, diskFull };
     struct Row {
         const char* what;
         Script script;
         Outcome outcome;
-        std::map<std::string, int> holds;  // 1 old bytes, 2 new ones
+        std::map<std::string, int> holds;  // 0 no bytes, 1 old bytes, 2 new ones
         DWORD waited = 0;
         bool existed = true;
+        std::vector<std::string> left{};  // made by the command, could not be removed
     };
     const DWORD denied = ERROR_ACCESS_DENIED, sharing = ERROR_SHARING_VIOLATION;
     // Faults of ReplaceFile, of the move back, of the move of the new file, of the removal of
@@ -623,18 +626,28 @@ TEST_F(Apply, ReplaceNeverStrandsTheOldBytesUnannounced)
     // share refuses what it cannot merge.
     const Fault ok;
     const Row rows[] = {
-        {"restored", {ok, ok, ok, ok, ok, true}, refused, {{"out.bin", 1}}},
+        {"restored", {ok, ok, ok, ok, ok, true}, notReplaced, {{"out.bin", 1}}},
         {"restore fails", {ok, {ERROR_ALREADY_EXISTS, -1}, ok, ok, ok, true}, done, {{"out.bin", 2}}},
         {"both fail", {ok, {denied, -1}, {denied, -1}, ok, ok, true}, stranded,
-         {{"out.bin.~vq0", 2}, {"out.bin.~vq0.0", 1}}, 2000},
+         {{"out.bin.~vq0", 2}, {"out.bin.~vq0.0", 1}}, 4000},
+        {"swap out of time, restored", {{sharing, 20}, {sharing, 2}, ok, ok, ok, true}, notReplaced,
+         {{"out.bin", 1}}, 2200},
+        {"swap out of time, placed", {{sharing, 20}, {denied, -1}, {sharing, 2}, {sharing, 2}, ok, true}, done,
+         {{"out.bin", 2}}, 4400},
         {"held a moment", {{sharing, 3}}, done, {{"out.bin", 2}}, 300},
-        {"held for good", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}}, refused, {{"out.bin", 1}}, 2000},
+        {"held for good", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}}, notReplaced, {{"out.bin", 1}}, 2000},
+        {"held for good, temporary stays", {{ERROR_UNABLE_TO_REMOVE_REPLACED, -1}, ok, ok, {sharing, -1}},
+         notReplaced, {{"out.bin", 1}, {"out.bin.~vq0", 2}}, 4000, true, {"out.bin.~vq0"}},
         {"new, held a moment", {ok, ok, {denied, 2}}, done, {{"out.bin", 2}}, 200, false},
+        {"new, nothing goes", {ok, ok, {denied, -1}, {denied, -1}}, notReplaced,
+         {{"out.bin", 0}, {"out.bin.~vq0", 2}}, 6000, false, {"out.bin.~vq0", "out.bin"}},
         {"merge error", {ok, ok, ok, ok, ok, false, true}, done, {{"out.bin", 2}}},
         {"no flush", {ok, ok, ok, ok, {ERROR_INVALID_FUNCTION, -1}}, done, {{"out.bin", 2}}},
         {"no flush either", {ok, ok, ok, ok, {ERROR_NOT_SUPPORTED, -1}}, done, {{"out.bin", 2}}},
         {"flush fails", {ok, ok, ok, ok, {ERROR_DISK_FULL, 1}}, diskFull, {{"out.bin", 1}}},
-        {"backup stays", {ok, ok, ok, {denied, -1}}, done, {{"out.bin", 2}, {"out.bin.~vq0.0", 1}}, 2000},
+        {"flush fails, temporary stays", {ok, ok, ok, {denied, -1}, {ERROR_DISK_FULL, 1}}, diskFull,
+         {{"out.bin", 1}, {"out.bin.~vq0", 2}}, 2000, true, {"out.bin.~vq0"}},
+        {"backup stays", {ok, ok, ok, {denied, -1}}, backedUp, {{"out.bin", 2}, {"out.bin.~vq0.0", 1}}, 2000},
     };
     givenSource(pattern(64, 50));
     givenPatch(Ips().literal(3, {1}).eof());
@@ -650,6 +663,9 @@ TEST_F(Apply, ReplaceNeverStrandsTheOldBytesUnannounced)
         givenSource(pattern(64, 50));
         if (row.existed)
             writeFile(destination, old);
+        const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if (row.outcome == stranded)
+            SetFileAttributesA(destination.c_str(), hidden);
         g_script = row.script;
         std::vector<RecordedReport> reports;
         try {
@@ -659,16 +675,23 @@ TEST_F(Apply, ReplaceNeverStrandsTheOldBytesUnannounced)
             error.GetErrorMessage(message);
             reports.push_back({message, ReportIcon::stop});
         }
-        const std::vector<RecordedReport> expected[] = {
-            {kDone}, {kNoDestination},
-            one(("Cannot replace the destination file. Its previous contents are in " + g_newFile + ".0.").c_str(),
-                ReportIcon::stop),
-            one(("Disk full while accessing " + destination + ".").c_str(), ReportIcon::stop)};
-        EXPECT_EQ(reports, expected[row.outcome]);
+        const std::string texts[] = {
+            kDone.text, kDone.text + "\n\nThe previous contents of the destination are still in " + g_newFile + ".0.",
+            "Cannot replace the destination file. It was left as it was.",
+            "Cannot replace the destination file. Its previous contents are in " + g_newFile +
+                ".0, and the patched file is in " + g_newFile + ".",
+            "Disk full while accessing " + destination + "."};
+        std::string text = texts[row.outcome];
+        for (const std::string& name : row.left)
+            text += "\n\nThe file " + dir.path(name) + " could not be removed.";
+        EXPECT_EQ(reports, one(text.c_str(), row.outcome <= backedUp ? ReportIcon::none : ReportIcon::stop));
         std::vector<std::string> names{"game.bin"};
         for (const auto& [name, holds] : row.holds) {
             names.push_back(name);
-            EXPECT_EQ(readFile(dir.path(name)), holds == 1 ? old : fresh) << name;
+            EXPECT_EQ(readFile(dir.path(name)), holds == 0 ? Bytes{} : holds == 1 ? old : fresh) << name;
+            if (row.outcome == stranded) {
+                EXPECT_EQ(GetFileAttributesA(dir.path(name).c_str()) & hidden, 0u) << name << " is hidden";
+            }
         }
         std::sort(names.begin(), names.end());
         EXPECT_EQ(dir.entries(), names);

@@ -9,6 +9,10 @@
 #include "framework/object.h"
 #include "support.h"
 
+#ifdef _WIN32
+#include "framework/win32/text.h"
+#endif
+
 namespace {
 
 TEST(FileError, MessagesNameTheFileOrAnUnnamedOne)
@@ -28,6 +32,30 @@ TEST(FileError, MessagesNameTheFileOrAnUnnamedOne)
     ASSERT_TRUE(CMemoryException().GetErrorMessage(text));
     EXPECT_EQ(text, "Out of memory.");
 }
+
+#ifdef _WIN32
+// A name is taken only as the code page holds it letter for letter: converted "best
+// fit", a full-width name would become the name of another file.
+TEST(FileName, IsTakenOnlyWhenTheCodePageHoldsItExactly)
+{
+    const struct {
+        const wchar_t* name;
+        UINT codePage;
+        const char* narrow;  // null: refused
+    } rows[] = {
+        {L"C:\\games\\caf\u00E9.bin", 1252, "C:\\games\\caf\xE9.bin"},
+        {L"C:\\games\\\uFF46\uFF4F\uFF4F.bin", 1252, nullptr},
+        {L"C:\\games\\\u0438\u0433\u0440\u0430.bin", 1252, nullptr},
+        {L"C:\\games\\\uFF46\uFF4F\uFF4F.bin", CP_UTF8, "C:\\games\\\xEF\xBD\x86\xEF\xBD\x8F\xEF\xBD\x8F.bin"},
+        {L"C:\\games\\\xD800.bin", CP_UTF8, nullptr},
+    };
+    for (const auto& row : rows) {
+        std::string narrow;
+        EXPECT_EQ(NarrowName(row.name, row.codePage, narrow), row.narrow != nullptr) << row.codePage << " " << narrow;
+        EXPECT_EQ(narrow, row.narrow ? row.narrow : "");
+    }
+}
+#endif
 
 TEST(File, FieldReadsAcrossTheBufferMatchTheFile)
 {

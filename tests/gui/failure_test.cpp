@@ -178,9 +178,8 @@ TEST(PatchChecks, InOrderAndChangeNoFile)
     noFileChanged();
 
     // A read-only destination is not replaced either. Windows refuses to open it for
-    // writing; Wine running as root opens it, since root may write any file, and then
-    // refuses to replace it, after the new bytes were written beside it: a write that
-    // fails at its last step, and leaves nothing behind.
+    // writing; Wine running as root would open it, since root may write any file, so the
+    // program refuses it itself before anything is written beside it.
     SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_REPORT(app, app.patch(), kCannotWriteDestination, IconKind::stop);
     EXPECT_TRUE(sameBytes(readFile(destination), oldDestination)) << "the read-only destination changed";
