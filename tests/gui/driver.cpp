@@ -308,6 +308,13 @@ void clickAt(HWND window, POINT client, int clicks)
     clickScreen(window, screen, clicks);
 }
 
+void hoverAt(HWND window, POINT client)
+{
+    POINT screen = client;
+    ClientToScreen(window, &screen);
+    moveCursor(screen);
+}
+
 void clickScreen(HWND window, POINT screen, int clicks)
 {
     if (WindowFromPoint(screen) != window)
@@ -954,9 +961,6 @@ HWND App::openAbout(WPARAM command)
     return findWindow(pid(), "#32770", kAboutCaption, 10000);
 }
 
-namespace {
-
-// A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
 std::string linuxPath(const std::string& path, bool uri)
 {
     if (path.size() < 3 || toupper(static_cast<unsigned char>(path[0])) != 'Z' || path[1] != ':')
@@ -969,8 +973,6 @@ std::string linuxPath(const std::string& path, bool uri)
     }
     return result;
 }
-
-}  // namespace
 
 void App::drop(POINT client, const std::vector<std::string>& paths)
 {

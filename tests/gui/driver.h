@@ -55,6 +55,8 @@ void trace(const std::string& what);
 
 // A Linux path (/...) as Wine shows it to Windows programs (Z:\...); others unchanged.
 std::string windowsPath(const std::string& path);
+// A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
+std::string linuxPath(const std::string& path, bool uri = false);
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
@@ -129,6 +131,8 @@ bool waitUntil(Pred pred, DWORD timeoutMs = 3000)
 
 void clickAt(HWND window, POINT client, int clicks = 1);
 void clickScreen(HWND window, POINT screen, int clicks = 1);
+// Moves the mouse to a point of window and lets it rest there.
+void hoverAt(HWND window, POINT client);
 void pressKey(WORD vk, bool alt = false, bool shift = false);
 // Types text into whatever has the keyboard focus, one Unicode character a key.
 void typeText(const std::wstring& text);
