@@ -35,6 +35,8 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_QUERYDRAGICON, &CPatcherDlg::OnQueryDragIcon},
     {WM_DROPFILES, &CPatcherDlg::OnDropFiles},
     {WM_NOTIFY, &CPatcherDlg::OnNotify},
+    {WM_MOUSEMOVE, &CPatcherDlg::OnMouseMove},
+    {WM_LBUTTONDOWN, &CPatcherDlg::OnLButtonDown},
 };
 
 namespace {
@@ -169,7 +171,8 @@ BOOL CPatcherDlg::OnInitDialog()
     m_logo.Show(m_hWnd);
     DragAcceptFiles(m_hWnd, TRUE);
 
-    // The static path texts take no mouse: their rectangles are the dialog's tools.
+    // The static path texts take no mouse: their rectangles are the dialog's tools, and
+    // the dialog relays its mouse to the tooltip.
     if (m_tips.Create(m_hWnd)) {
         for (int id : {IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH})
             m_tips.AddControlRect(m_hWnd, id);
@@ -309,13 +312,27 @@ INT_PTR CPatcherDlg::OnDropFiles(WPARAM drop, LPARAM)
     return TRUE;
 }
 
+INT_PTR CPatcherDlg::OnMouseMove(WPARAM wParam, LPARAM lParam)
+{
+    m_tips.Relay(m_hWnd, WM_MOUSEMOVE, wParam, lParam);
+    return FALSE;
+}
+
+INT_PTR CPatcherDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam)
+{
+    m_tips.Relay(m_hWnd, WM_LBUTTONDOWN, wParam, lParam);
+    return FALSE;
+}
+
 INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
 {
     const auto* notification = reinterpret_cast<const NMHDR*>(header);
     if (notification->code == CLN_GETDESCRIPTION && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
         auto* request = reinterpret_cast<CheckListDescription*>(header);
+        if (request->item < 0 || request->item >= m_hunkList.GetCount())
+            return TRUE;
         const std::uint32_t index = m_hunkList.GetItemData(request->item);
-        if (request->item >= 0 && request->item < m_hunkList.GetCount() && index < m_hunkSet.GetCount())
+        if (index < m_hunkSet.GetCount())
             request->text = m_hunkSet.HunkText(index, m_sourcePath);
         return TRUE;
     }

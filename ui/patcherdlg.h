@@ -43,6 +43,8 @@ private:
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
     INT_PTR OnDropFiles(WPARAM drop, LPARAM);
     INT_PTR OnNotify(WPARAM, LPARAM header);
+    INT_PTR OnMouseMove(WPARAM keys, LPARAM point);
+    INT_PTR OnLButtonDown(WPARAM keys, LPARAM point);
     // The tooltip of path row id (IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH); empty
     // while the row has no file.
     std::string PathRowText(UINT_PTR id);

@@ -56,26 +56,37 @@ bool ShowCheckListRowTips(HWND list, CToolTip& tip)
     return true;
 }
 
-bool CheckListTipMessage(HWND list, UINT message, WPARAM, LPARAM lParam, LRESULT& result)
+bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
-    case WM_MOUSEMOVE:
     case WM_MOUSEWHEEL:
-    case WM_VSCROLL: {
+    case WM_VSCROLL:
+        // The rows move under the mouse: the tip goes until the mouse moves again.
+        if (RowTips* tips = tipsOf(list)) {
+            tips->tip->Pop();
+            tips->row = -1;
+        }
+        return false;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP: {
         RowTips* tips = tipsOf(list);
         if (!tips)
             return false;
         // Another row under a tip that shows: the tip goes, and the new row's comes after
         // the usual delay. The tooltip itself sees one tool for the whole list.
-        const int row = rowUnderCursor(list);
-        if (row != tips->row) {
+        const int row = CheckListItemAt(list, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (message == WM_MOUSEMOVE && row != tips->row) {
             tips->row = row;
-            POINT point;
-            GetCursorPos(&point);
-            ScreenToClient(list, &point);
-            if (IsWindowVisible(tips->tip->GetSafeHwnd()))
-                tips->tip->Restart(list, point);
+            if (tips->tip->Showing())
+                tips->tip->Pop();
         }
+        tips->tip->Relay(list, message, wParam, lParam);
         return false;
     }
     case WM_NOTIFY: {

@@ -20,7 +20,6 @@ bool CToolTip::AddRectTool(HWND window, UINT_PTR id, const RECT& rect)
 {
     TTTOOLINFOA tool{};
     tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = window;
     tool.uId = id;
     tool.rect = rect;
@@ -38,18 +37,24 @@ bool CToolTip::AddControlRect(HWND dialog, int id)
     return AddRectTool(dialog, static_cast<UINT_PTR>(id), rect);
 }
 
-void CToolTip::Restart(HWND window, POINT point)
+void CToolTip::Relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!m_hWnd)
         return;
-    SendMessageA(m_hWnd, TTM_POP, 0, 0);
-    MSG move{};
-    move.hwnd = window;
-    move.message = WM_MOUSEMOVE;
-    move.lParam = MAKELPARAM(point.x, point.y);
-    move.time = GetMessageTime();
-    GetCursorPos(&move.pt);
-    SendMessageA(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = static_cast<DWORD>(GetMessageTime());
+    GetCursorPos(&msg.pt);
+    SendMessageA(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+}
+
+void CToolTip::Pop()
+{
+    if (m_hWnd)
+        SendMessageA(m_hWnd, TTM_POP, 0, 0);
 }
 
 bool AnswerToolTipText(LPARAM notification, const std::string& text, ToolTipText& buffer)

@@ -15,14 +15,18 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
 
     // A rectangle of window (in its client coordinates) named id; its text is asked of
-    // window when the tip is about to show. The tooltip watches window's mouse itself.
+    // window when the tip is about to show. window relays its mouse messages (Relay):
+    // the tooltip's own subclass (TTF_SUBCLASS) would stand in front of every message the
+    // window gets, which for a list, or the dialog that owns one, are many thousand a fill.
     bool AddRectTool(HWND window, UINT_PTR id, const RECT& rect);
     // A control of dialog as such a rectangle of the dialog, named by the control's id:
     // for a static without SS_NOTIFY, whose mouse goes to the dialog.
     bool AddControlRect(HWND dialog, int id);
-    // Hides the tip and lets it show again after the usual delay, as if the mouse had
-    // just come to rest at point (window's client coordinates).
-    void Restart(HWND window, POINT point);
+    // Hands the tooltip a mouse message of a tool's window.
+    void Relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Hides the tip; the next mouse message shows it again after the usual delay.
+    void Pop();
+    bool Showing() const { return m_hWnd && IsWindowVisible(m_hWnd); }
 
 private:
     HWND m_hWnd = nullptr;  // owned by the owner window: destroyed with it

@@ -390,7 +390,7 @@ std::uint32_t crc32(const Bytes& bytes)
 }
 
 // Rests the mouse on a point of window and returns the program's tooltip once it says
-// expected, or whatever it said last within 5 s.
+// expected (anything, when expected is empty), or whatever it said last within 5 s.
 std::string tipAt(const App& app, HWND window, POINT point, const std::string& expected)
 {
     hoverAt(window, point);
@@ -398,7 +398,7 @@ std::string tipAt(const App& app, HWND window, POINT point, const std::string& e
     waitUntil(
         [&] {
             for (HWND tip : topWindows(app.pid(), "tooltips_class32", nullptr))
-                if ((shown = windowText(tip)) == expected)
+                if ((shown = windowText(tip)) == expected || (expected.empty() && !shown.empty()))
                     return true;
             return false;
         },
@@ -458,7 +458,8 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
 // Libraries planted beside a copy of the program under names that it or the system asks
 // for by name, with Wine told to prefer such copies as Windows does outside its known
 // libraries. The control build, which searches as the program once did, loads every one;
-// the program loads none, and works: a reader reads its list and Patch writes the file.
+// the program loads none, and works: a hover hashes the source, a reader reads its list
+// and Patch writes the file.
 TEST(Accessible, NoPlantedLibraryIsLoaded)
 {
     const std::string planted = options().planted;
@@ -489,6 +490,14 @@ TEST(Accessible, NoPlantedLibraryIsLoaded)
             app.chooseFile(IDC_BROWSE_SOURCE, joinPath(folder, "source.bin"));
             ASSERT_NO_FATAL_FAILURE(loadPatch(app, patchPath, p));
             app.chooseFile(IDC_BROWSE_DEST, joinPath(folder, "out.bin"));
+            // The Source row's tooltip: the first hash, which asks for bcrypt.
+            RECT row;
+            GetClientRect(app.item(IDC_SOURCE_PATH), &row);
+            const std::string tip = tipAt(app, app.item(IDC_SOURCE_PATH), centre(row), "");
+            EXPECT_EQ(tip.rfind("64 bytes (0x40)\nCRC32 ", 0), 0u) << tip;
+            if (!control) {
+                EXPECT_NE(tip.find("\nSHA-256 "), std::string::npos) << tip;
+            }
             Reader reader(app.item(IDC_HUNK_LIST));
             if (!control) {
                 ASSERT_EQ(reader.count(), 2);

@@ -317,9 +317,10 @@ void hoverAt(HWND window, POINT client)
 
 void clickScreen(HWND window, POINT screen, int clicks)
 {
-    if (WindowFromPoint(screen) != window)
-        throw DriverError("the point to click is not on the window (covered or outside)");
+    // A tooltip that the mouse comes onto goes away, as it does for a person.
     moveCursor(screen);
+    if (!waitUntil([&] { return WindowFromPoint(screen) == window; }, 1000))
+        throw DriverError("the point to click is not on the window (covered or outside)");
     std::vector<INPUT> events;
     for (int i = 0; i < clicks; ++i) {
         events.push_back(mouse(MOUSEEVENTF_LEFTDOWN));
