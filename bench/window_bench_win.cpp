@@ -307,8 +307,8 @@ private:
         SendMessageA(window(), WM_NOTIFY, IDC_SOURCE_PATH, reinterpret_cast<LPARAM>(&info));
         m_times[name].push_back(now() - start);
         const std::string text = info.lpszText ? info.lpszText : "";
-        require(text.rfind("16777216 bytes (0x1000000)\nCRC32 ", 0) == 0 && text.find("\nSHA-256 ") != std::string::npos,
-                std::string("the Source tip says: ") + text);
+        const bool hashed = text.find("\nSHA-256 ") != std::string::npos;
+        require(text.rfind("16777216 bytes (0x1000000)\nCRC32 ", 0) == 0 && hashed, "the Source tip says: " + text);
         return text;
     }
 

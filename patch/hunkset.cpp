@@ -211,18 +211,21 @@ std::string CHunkSet::HunkText(std::size_t index, const std::string& sourcePath)
         return "Writes nothing" + at;
 
     const unsigned char* bytes = hunk.Bytes();
-    const bool run = length >= 2 && std::all_of(bytes + 1, bytes + length, [&](unsigned char b) { return b == bytes[0]; });
+    const bool run =
+        length >= 2 && std::all_of(bytes + 1, bytes + length, [&](unsigned char b) { return b == bytes[0]; });
     std::string text = "Writes " + counted(length, "byte") + (run ? " of 0x" + hex(bytes[0], 2) : "") + at;
 
     // Counted when asked, not at load: a load of many hunks must not pay for it.
     std::size_t overlaps = 0;
     for (std::size_t i = 0; i < m_hunks.GetSize(); ++i) {
         const CHunk& other = GetHunk(i);
-        if (i != index && other.Length() != 0 && other.Offset() < end && offset < std::uint64_t(other.Offset()) + other.Length())
+        const std::uint64_t otherEnd = std::uint64_t(other.Offset()) + other.Length();
+        if (i != index && other.Length() != 0 && other.Offset() < end && offset < otherEnd)
             ++overlaps;
     }
     if (overlaps != 0)
-        text += "\nOverlaps " + counted(overlaps, "other hunk") + ".\nWhere ticked hunks overlap, the one lower in the list wins.";
+        text += "\nOverlaps " + counted(overlaps, "other hunk") +
+                ".\nWhere ticked hunks overlap, the one lower in the list wins.";
 
     if (m_targetSize != 0) {
         const std::string stated = "the size the patch states (" + counted(m_targetSize, "byte") + ")";

@@ -19,13 +19,15 @@ Bytes counting(std::size_t n)
     return b;
 }
 
-enum class Source { none, missing, file };
+constexpr const char* kNone = "";
+constexpr const char* kSource = "source.bin";  // counting(16)
+constexpr const char* kGone = "gone.bin";
 
 struct Case {
     const char* what;
     PatchFile patch;
-    std::size_t index;  // of the hunk described, in file order
-    Source source;
+    std::size_t index;   // of the hunk described, in file order
+    const char* source;  // a file name in the test's folder; empty: none chosen
     std::string expected;
 };
 
@@ -45,47 +47,48 @@ const std::string kWins = "\nWhere ticked hunks overlap, the one lower in the li
 TEST(HunkText, EachRuleAtItsEdges)
 {
     const Case cases[] = {
-        {"one byte", records({lit(0x10, {0xAB})}), 0, Source::none, "Writes 1 byte at 0x000010."},
-        {"two bytes that differ", records({lit(0x10, {1, 2})}), 0, Source::none, "Writes 2 bytes at 0x000010."},
-        {"a run record", records({run(0xABCDEF, 2, 0x0A)}), 0, Source::none, "Writes 2 bytes of 0x0A at 0xABCDEF."},
-        {"a literal of one value", records({lit(0xFFFFFF, Bytes(300, 0xFF))}), 0, Source::none,
+        {"one byte", records({lit(0x10, {0xAB})}), 0, kNone, "Writes 1 byte at 0x000010."},
+        {"two bytes that differ", records({lit(0x10, {1, 2})}), 0, kNone, "Writes 2 bytes at 0x000010."},
+        {"a run record", records({run(0xABCDEF, 2, 0x0A)}), 0, kNone, "Writes 2 bytes of 0x0A at 0xABCDEF."},
+        {"a literal of one value", records({lit(0xFFFFFF, Bytes(300, 0xFF))}), 0, kNone,
          "Writes 300 bytes of 0xFF at 0xFFFFFF."},
         {"empty, among overlaps, past the size, over a source",
-         records({run(0x4, 0, 0x55), lit(0x2, counting(8))}, 0x3), 0, Source::file, "Writes nothing at 0x000004."},
+         records({run(0x4, 0, 0x55), lit(0x2, counting(8))}, 0x3), 0, kSource, "Writes nothing at 0x000004."},
         {"an empty hunk inside and one that touches overlap nothing",
-         records({lit(0x4, {9, 9, 8}), run(0x5, 0, 1), lit(0x7, {1}), lit(0x3, {1})}), 0, Source::none,
+         records({lit(0x4, {9, 9, 8}), run(0x5, 0, 1), lit(0x7, {1}), lit(0x3, {1})}), 0, kNone,
          "Writes 3 bytes at 0x000004."},
-        {"one overlap", records({lit(0x4, {9, 8}), lit(0x5, {1, 1, 1})}), 1, Source::none,
+        {"one overlap", records({lit(0x4, {9, 8}), lit(0x5, {1, 1, 1})}), 1, kNone,
          "Writes 3 bytes of 0x01 at 0x000005.\nOverlaps 1 other hunk." + kWins},
         {"many overlaps: a twin and one around it",
-         records({lit(0x4, {9, 8}), lit(0x0, Bytes(9, 0)), lit(0x4, {9, 8}), lit(0x6, {1})}), 2, Source::none,
+         records({lit(0x4, {9, 8}), lit(0x0, Bytes(9, 0)), lit(0x4, {9, 8}), lit(0x6, {1})}), 2, kNone,
          "Writes 2 bytes at 0x000004.\nOverlaps 2 other hunks." + kWins},
-        {"at the stated size", records({lit(0x20, {1})}, 0x20), 0, Source::file,
+        {"at the stated size", records({lit(0x20, {1})}, 0x20), 0, kSource,
          "Writes 1 byte at 0x000020.\nPast the size the patch states (32 bytes): not written."},
-        {"past a stated size of one byte", records({lit(0x1, {1, 2})}, 1), 0, Source::none,
+        {"past a stated size of one byte", records({lit(0x1, {1, 2})}, 1), 0, kNone,
          "Writes 2 bytes at 0x000001.\nPast the size the patch states (1 byte): not written."},
-        {"ending at the stated size", records({lit(0x8, {8, 9, 10, 11})}, 0xC), 0, Source::file,
+        {"ending at the stated size", records({lit(0x8, {8, 9, 10, 11})}, 0xC), 0, kSource,
          "Writes 4 bytes at 0x000008.\nThe source already holds these bytes."},
-        {"cut before the source's end: the rest compared", records({lit(0x8, {8, 0, 0, 0})}, 0x9), 0, Source::file,
-         "Writes 4 bytes at 0x000008.\nCut at the size the patch states (9 bytes).\nThe source already holds these bytes."},
-        {"cut after the source's end", records({lit(0xE, {1, 2, 3, 4})}, 0x11), 0, Source::file,
+        {"cut before the source's end: the rest compared", records({lit(0x8, {8, 0, 0, 0})}, 0x9), 0, kSource,
+         "Writes 4 bytes at 0x000008.\nCut at the size the patch states (9 bytes).\n"
+         "The source already holds these bytes."},
+        {"cut after the source's end", records({lit(0xE, {1, 2, 3, 4})}, 0x11), 0, kSource,
          "Writes 4 bytes at 0x00000E.\nCut at the size the patch states (17 bytes).\n"
          "Reaches past the end of the source (16 bytes)."},
-        {"a size beyond the hunk changes nothing", records({lit(0xC, {0, 13, 0, 15})}, 0x1000), 0, Source::file,
+        {"a size beyond the hunk changes nothing", records({lit(0xC, {0, 13, 0, 15})}, 0x1000), 0, kSource,
          "Writes 4 bytes at 0x00000C.\nChanges 2 of 4 bytes of the source."},
-        {"one byte changed", records({lit(0x3, {7})}), 0, Source::file,
+        {"one byte changed", records({lit(0x3, {7})}), 0, kSource,
          "Writes 1 byte at 0x000003.\nChanges 1 of 1 byte of the source."},
-        {"ending at the source's end", records({lit(0xF, {15})}), 0, Source::file,
+        {"ending at the source's end", records({lit(0xF, {15})}), 0, kSource,
          "Writes 1 byte at 0x00000F.\nThe source already holds these bytes."},
-        {"one byte past the source's end", records({lit(0xF, {15, 16})}), 0, Source::file,
+        {"one byte past the source's end", records({lit(0xF, {15, 16})}), 0, kSource,
          "Writes 2 bytes at 0x00000F.\nReaches past the end of the source (16 bytes)."},
-        {"starting at the source's end", records({lit(0x10, {1})}), 0, Source::file,
+        {"starting at the source's end", records({lit(0x10, {1})}), 0, kSource,
          "Writes 1 byte at 0x000010.\nStarts past the end of the source (16 bytes)."},
-        {"no source chosen", records({lit(0x3, {7})}), 0, Source::none, "Writes 1 byte at 0x000003."},
-        {"a source that is gone", records({lit(0x3, {7})}), 0, Source::missing, "Writes 1 byte at 0x000003."},
+        {"no source chosen", records({lit(0x3, {7})}), 0, kNone, "Writes 1 byte at 0x000003."},
+        {"a source that is gone", records({lit(0x3, {7})}), 0, kGone, "Writes 1 byte at 0x000003."},
     };
     ScratchDir dir;
-    const std::string patchPath = dir.path("patch.ips"), sourcePath = dir.path("source.bin");
+    const std::string patchPath = dir.path("patch.ips"), sourcePath = dir.path(kSource);
     writeFile(sourcePath, counting(16));
     TestList list;
     for (const Case& c : cases) {
@@ -93,10 +96,7 @@ TEST(HunkText, EachRuleAtItsEdges)
         writeFile(patchPath, c.patch.encode());
         CHunkSet set;
         ASSERT_TRUE(set.LoadPatch(patchPath, *list));
-        const std::string source = c.source == Source::none      ? ""
-                                   : c.source == Source::missing ? dir.path("gone.bin")
-                                                                 : sourcePath;
-        EXPECT_EQ(set.HunkText(c.index, source), c.expected);
+        EXPECT_EQ(set.HunkText(c.index, *c.source ? dir.path(c.source) : ""), c.expected);
     }
 
     // A one-byte source, read while another program holds it open for reading and writing.

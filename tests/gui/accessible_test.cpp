@@ -8,6 +8,7 @@
 
 #include <oleacc.h>
 
+#include <sstream>
 #include <tuple>
 
 namespace gui {
@@ -361,19 +362,14 @@ std::vector<std::string> debianDigests(const std::string& path)
     CloseHandle(started.hProcess);
     if (!waitUntil([&] { return fileExists(sums); }, 15000))
         throw DriverError("the hash tools did not finish");
-    const Bytes said = readFile(sums);
+    const Bytes bytes = readFile(sums);
+    const std::string said(bytes.begin(), bytes.end());
+    std::istringstream lines(said);  // "<digest>  <file>" each
     std::vector<std::string> digests;
-    std::string line;
-    for (const unsigned char c : said) {
-        if (c == '\n') {
-            digests.push_back(line.substr(0, line.find(' ')));
-            line.clear();
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
+    for (std::string digest, name; lines >> digest >> name;)
+        digests.push_back(digest);
     if (digests.size() != 3)
-        throw DriverError("the hash tools said: " + std::string(said.begin(), said.end()));
+        throw DriverError("the hash tools said: " + said);
     return digests;
 }
 

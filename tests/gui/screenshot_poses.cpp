@@ -1,6 +1,7 @@
 // Poses the program for screenshots.sh: the main window with a loaded patch, the
-// tooltips of a hunk and of the Source row, then the About box. At each pose it leaves <name>.ready in the scratch folder and waits for
-// the script to answer with <name>.done once its picture is taken.
+// tooltips of a hunk and of the Source row, then the About box. At each pose it leaves
+// <name>.ready in the scratch folder and waits for the script to answer with <name>.done
+// once its picture is taken.
 
 #include <cstdio>
 
