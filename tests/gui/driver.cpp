@@ -426,11 +426,31 @@ private:
 
 }  // namespace
 
+// Whether a tooltip that shows covers part of a screen rectangle.
+bool tooltipOver(const RECT& screen)
+{
+    for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip;
+         tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+        RECT shown, common;
+        if (IsWindowVisible(tip) && GetWindowRect(tip, &shown) && IntersectRect(&common, &shown, &screen))
+            return true;
+    }
+    return false;
+}
+
 Pixels capture(HWND window, RECT client)
 {
     POINT origin{client.left, client.top};
     ClientToScreen(window, &origin);
     const int w = client.right - client.left, h = client.bottom - client.top;
+    // A tooltip in the way goes once the mouse leaves what it explains, as a person
+    // looking closely would move it.
+    const RECT area{origin.x, origin.y, origin.x + w, origin.y + h};
+    if (tooltipOver(area)) {
+        moveCursor({0, 0});
+        if (!waitUntil([&] { return !tooltipOver(area); }, 3000))
+            throw DriverError("a tooltip stays over the place to look at");
+    }
     Canvas canvas(w, h);
     HDC screen = GetDC(nullptr);
     BitBlt(canvas.dc(), 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
