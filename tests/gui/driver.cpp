@@ -438,19 +438,22 @@ bool tooltipOver(const RECT& screen)
     return false;
 }
 
+void clearTooltips(const RECT& screen)
+{
+    // A tooltip goes once the mouse leaves what it explains, as a person would move it.
+    if (tooltipOver(screen)) {
+        moveCursor({0, 0});
+        if (!waitUntil([&] { return !tooltipOver(screen); }, 3000))
+            throw DriverError("a tooltip stays over the place");
+    }
+}
+
 Pixels capture(HWND window, RECT client)
 {
     POINT origin{client.left, client.top};
     ClientToScreen(window, &origin);
     const int w = client.right - client.left, h = client.bottom - client.top;
-    // A tooltip in the way goes once the mouse leaves what it explains, as a person
-    // looking closely would move it.
-    const RECT area{origin.x, origin.y, origin.x + w, origin.y + h};
-    if (tooltipOver(area)) {
-        moveCursor({0, 0});
-        if (!waitUntil([&] { return !tooltipOver(area); }, 3000))
-            throw DriverError("a tooltip stays over the place to look at");
-    }
+    clearTooltips({origin.x, origin.y, origin.x + w, origin.y + h});
     Canvas canvas(w, h);
     HDC screen = GetDC(nullptr);
     BitBlt(canvas.dc(), 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
@@ -1003,6 +1006,7 @@ void App::drop(POINT client, const std::vector<std::string>& paths)
     const std::string done = joinPath(options().scratch, "drop.done");
     DeleteFileA(done.c_str());
     ClientToScreen(m_main, &client);
+    clearTooltips({client.x, client.y, client.x + 1, client.y + 1});
     std::string command = "python3 " + options().xdnd.substr(space + 1) + " " + std::to_string(client.x) + " " +
                           std::to_string(client.y) + " " + linuxPath(done, false);
     for (const std::string& path : paths)
