@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "framework/file.h"
 #include "patch/hunkset.h"
 #include "support.h"
@@ -10,12 +12,11 @@ namespace {
 
 using support::PatchFile;
 
-// Sixteen bytes 00 01 .. 0F: a hunk holding its offsets' values leaves them as they are.
+// 00 01 02 ..: a hunk holding its offsets' values leaves them as they are.
 Bytes counting(std::size_t n)
 {
     Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i)
-        b[i] = static_cast<unsigned char>(i);
+    std::iota(b.begin(), b.end(), 0);
     return b;
 }
 
@@ -31,13 +32,7 @@ struct Case {
     std::string expected;
 };
 
-PatchFile records(std::initializer_list<support::Record> list, std::uint32_t size = 0)
-{
-    PatchFile p;
-    p.records = list;
-    p.targetSize = size;
-    return p;
-}
+PatchFile records(std::initializer_list<support::Record> list, std::uint32_t size = 0) { return {list, size, {}}; }
 
 support::Record lit(std::uint32_t offset, Bytes bytes) { return {offset, std::move(bytes), false}; }
 support::Record run(std::uint32_t offset, std::uint16_t n, unsigned char v) { return {offset, Bytes(n, v), true}; }

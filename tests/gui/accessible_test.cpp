@@ -385,23 +385,6 @@ std::uint32_t crc32(const Bytes& bytes)
     return ~c;
 }
 
-// Rests the mouse on a point of window and returns the program's tooltip once it says
-// expected (anything, when expected is empty), or whatever it said last within 5 s.
-std::string tipAt(const App& app, HWND window, POINT point, const std::string& expected)
-{
-    hoverAt(window, point);
-    std::string shown = "(no tooltip)";
-    waitUntil(
-        [&] {
-            for (HWND tip : topWindows(app.pid(), "tooltips_class32", nullptr))
-                if ((shown = windowText(tip)) == expected || (expected.empty() && !shown.empty()))
-                    return true;
-            return false;
-        },
-        5000);
-    return shown;
-}
-
 POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
@@ -433,8 +416,8 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     ASSERT_NO_FATAL_FAILURE(loadPatch(app, patchPath, p));
     HWND list = app.item(IDC_HUNK_LIST);
     // Upwards, so that a tip, which shows below the mouse, never covers the next row.
-    EXPECT_EQ(tipAt(app, list, centre(app.rowRect(2)), hunkTexts[2]), hunkTexts[2]) << "row 2";
-    EXPECT_EQ(tipAt(app, list, centre(app.rowRect(0)), hunkTexts[0]), hunkTexts[0]) << "row 0, after row 2";
+    EXPECT_EQ(app.tipAt(list, centre(app.rowRect(2)), hunkTexts[2]), hunkTexts[2]) << "row 2";
+    EXPECT_EQ(app.tipAt(list, centre(app.rowRect(0)), hunkTexts[0]), hunkTexts[0]) << "row 0, after row 2";
 
     const std::vector<std::string> digests = debianDigests(sourcePath);
     char crc[16];
@@ -445,7 +428,7 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     HWND sourceRow = app.item(IDC_SOURCE_PATH);
     RECT row;
     GetClientRect(sourceRow, &row);
-    EXPECT_EQ(tipAt(app, sourceRow, centre(row), sourceText), sourceText) << "the Source row";
+    EXPECT_EQ(app.tipAt(sourceRow, centre(row), sourceText), sourceText) << "the Source row";
 
     EXPECT_EQ(Reader(list).description(2), hunkTexts[1]) << "what a reader hears of item 2";
     EXPECT_TRUE(app.closeWithEsc());
@@ -489,7 +472,7 @@ TEST(Accessible, NoPlantedLibraryIsLoaded)
             // The Source row's tooltip: the first hash, which asks for bcrypt.
             RECT row;
             GetClientRect(app.item(IDC_SOURCE_PATH), &row);
-            const std::string tip = tipAt(app, app.item(IDC_SOURCE_PATH), centre(row), "");
+            const std::string tip = app.tipAt(app.item(IDC_SOURCE_PATH), centre(row));
             EXPECT_EQ(tip.rfind("64 bytes (0x40)\nCRC32 ", 0), 0u) << tip;
             if (!control) {
                 EXPECT_NE(tip.find("\nSHA-256 "), std::string::npos) << tip;

@@ -924,6 +924,21 @@ Pixels App::checkBoxPixels(int index) const
     return capture(item(IDC_HUNK_LIST), RECT{3, middle - 3, 10, middle + 4});
 }
 
+std::string App::tipAt(HWND window, POINT point, const std::string& expected) const
+{
+    hoverAt(window, point);
+    std::string shown;
+    waitUntil(
+        [&] {
+            for (HWND tip : topWindows(pid(), "tooltips_class32", nullptr))
+                if ((shown = windowText(tip)) == expected || (expected.empty() && !shown.empty()))
+                    return true;
+            return false;
+        },
+        5000);
+    return shown;
+}
+
 HWND App::reportBox() const
 {
     // Any message box will do: its caption is part of what the caller checks.

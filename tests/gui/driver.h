@@ -217,6 +217,9 @@ public:
     void clickRow(int index, int x, int clicks = 1);
     // What the inside of a row's check box shows on screen.
     Pixels checkBoxPixels(int index) const;
+    // Rests the mouse on a point of window and returns the program's tooltip once it says
+    // expected (anything, when expected is empty), or whatever it said last within 5 s.
+    std::string tipAt(HWND window, POINT point, const std::string& expected = {}) const;
 
     // The report box that is up, or null. Asks the program nothing, so it does not wait
     // for a busy program.

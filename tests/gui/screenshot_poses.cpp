@@ -21,16 +21,7 @@ void pose(const std::string& name)
 // Rests the mouse on a point of window until the program's tooltip shows.
 void poseTip(const App& app, HWND window, POINT point, const std::string& name)
 {
-    hoverAt(window, point);
-    const bool shown = waitUntil(
-        [&] {
-            for (HWND tip : topWindows(app.pid(), "tooltips_class32", nullptr))
-                if (!windowText(tip).empty())
-                    return true;
-            return false;
-        },
-        5000);
-    if (!shown)
+    if (app.tipAt(window, point).empty())
         throw DriverError("no tooltip for " + name);
     pose(name);
 }
