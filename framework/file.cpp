@@ -103,6 +103,16 @@ void CFile::Flush()
         throw CFileException(filesys::causeOf(osError), osError, m_path);
 }
 
+void CFile::Seek(std::uint64_t position)
+{
+    if (!IsOpen())
+        throw CFileException(CFileException::invalidFile);
+    long osError = 0;
+    if (!filesys::seekTo(m_handle, position, osError))
+        throw CFileException(filesys::causeOf(osError), osError);
+    m_bufPos = m_bufEnd = 0;
+}
+
 std::uint64_t CFile::GetLength()
 {
     if (!IsOpen())

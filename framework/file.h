@@ -1,6 +1,7 @@
 #pragma once
-// A file opened without sharing. Reads go through a read-ahead buffer so that
-// field-by-field readers cost no system call per field.
+// A file opened without sharing, or, for a look that must not get in other programs'
+// way, shared. Reads go through a read-ahead buffer so that field-by-field readers cost
+// no system call per field.
 
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,7 @@ public:
         modeCreate,        // create or truncate, write only
         modeWriteExisting, // open or create without truncating, write only
         modeCreateNew,     // create; fails if the name is taken
+        modeReadShared,    // existing file, read only; others may read, write and delete it meanwhile
     };
 
     CFile();
@@ -41,6 +43,8 @@ public:
     void Write(const void* buffer, std::size_t count);
     // Returns once the bytes written so far are on the disk. Raises on error.
     void Flush();
+    // Moves to position from the start, for the next Read. Raises on error.
+    void Seek(std::uint64_t position);
     // The length, found by seeking to the end and back.
     std::uint64_t GetLength();
     // Closes; raises when the platform reports an error.

@@ -12,7 +12,8 @@ namespace filesys {
 
 constexpr std::intptr_t kInvalid = -1;
 
-// No other opener may share the file while it is open.
+// No other opener may share the file while it is open, except in modeReadShared, which
+// shares it with every other opener.
 std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osError);
 bool read(std::intptr_t h, void* buffer, std::size_t count, std::size_t& got, long& osError);
 bool write(std::intptr_t h, const void* buffer, std::size_t count, std::size_t& put, long& osError);

@@ -1,5 +1,6 @@
 #include "ui/patcherdlg.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -8,6 +9,7 @@
 #include <exception>
 
 #include "app/resource.h"
+#include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_window.h"
 #include "framework/win32/dpi.h"
 #include "framework/win32/filedialog.h"
@@ -32,6 +34,9 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_PAINT, &CPatcherDlg::OnPaint},
     {WM_QUERYDRAGICON, &CPatcherDlg::OnQueryDragIcon},
     {WM_DROPFILES, &CPatcherDlg::OnDropFiles},
+    {WM_NOTIFY, &CPatcherDlg::OnNotify},
+    {WM_MOUSEMOVE, &CPatcherDlg::OnMouseMove},
+    {WM_LBUTTONDOWN, &CPatcherDlg::OnLButtonDown},
 };
 
 namespace {
@@ -178,6 +183,14 @@ BOOL CPatcherDlg::OnInitDialog()
     m_logo.Show(m_hWnd);
     DragAcceptFiles(m_hWnd, TRUE);
 
+    // The static path texts take no mouse: their rectangles are the dialog's tools, and
+    // the dialog relays its mouse to the tooltip.
+    if (m_tips.Create(m_hWnd)) {
+        for (int id : {IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH})
+            m_tips.AddControlRect(m_hWnd, id);
+        ShowCheckListRowTips(GetDlgItem(IDC_HUNK_LIST), m_tips);
+    }
+
     return TRUE;
 }
 
@@ -312,6 +325,57 @@ INT_PTR CPatcherDlg::OnDropFiles(WPARAM drop, LPARAM)
     if (!path.empty())
         TakeDroppedFile(path, point);
     return TRUE;
+}
+
+INT_PTR CPatcherDlg::OnMouseMove(WPARAM wParam, LPARAM lParam)
+{
+    m_tips.Relay(m_hWnd, WM_MOUSEMOVE, wParam, lParam);
+    return FALSE;
+}
+
+INT_PTR CPatcherDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam)
+{
+    m_tips.Relay(m_hWnd, WM_LBUTTONDOWN, wParam, lParam);
+    return FALSE;
+}
+
+INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
+{
+    const auto* notification = reinterpret_cast<const NMHDR*>(header);
+    if (notification->code == CLN_GETDESCRIPTION && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        auto* request = reinterpret_cast<CheckListDescription*>(header);
+        if (request->item < 0 || request->item >= m_hunkList.GetCount())
+            return TRUE;
+        const std::uint32_t index = m_hunkList.GetItemData(request->item);
+        if (index < m_hunkSet.GetCount())
+            request->text = m_hunkSet.HunkText(index, m_sourcePath);
+        return TRUE;
+    }
+    const UINT_PTR id = notification->idFrom;
+    const bool pathRow = id == IDC_SOURCE_PATH || id == IDC_PATCH_PATH || id == IDC_DEST_PATH;
+    const bool asked = notification->code == TTN_GETDISPINFOA || notification->code == TTN_GETDISPINFOW;
+    if (notification->hwndFrom == m_tips.GetSafeHwnd() && pathRow && asked) {
+        AnswerToolTipText(header, PathRowText(id), m_tipText);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+std::string CPatcherDlg::PathRowText(UINT_PTR id)
+{
+    const std::string& path = id == IDC_SOURCE_PATH ? m_sourcePath : id == IDC_PATCH_PATH ? m_patchPath : m_destPath;
+    if (path.empty())
+        return {};
+    std::uint64_t size = 0;
+    bool sizeKnown = false;
+    std::string text = m_pathInfo.Describe(path, size, sizeKnown);
+    if (id == IDC_SOURCE_PATH && sizeKnown && size % 1024 == 512)
+        text += "\nThe size suggests a 512-byte copier header at the start.";
+    if (id == IDC_PATCH_PATH) {
+        const std::uint32_t stated = m_hunkSet.GetTargetSize();
+        text += stated == 0 ? "\nStates no output size." : "\nStates an output size of " + SizeText(stated) + ".";
+    }
+    return text;
 }
 
 // A file dropped on a row's group is chosen for that row; an .ips file dropped anywhere

@@ -8,8 +8,10 @@
 #include "framework/checklistbox.h"
 #include "framework/win32/dialog.h"
 #include "framework/win32/gdi.h"
+#include "framework/win32/tooltip.h"
 #include "patch/hunkset.h"
 #include "ui/logo.h"
+#include "ui/pathinfo.h"
 
 class CPatcherDlg : public CDialog {
 public:
@@ -40,6 +42,12 @@ private:
     INT_PTR OnPaint(WPARAM, LPARAM);
     INT_PTR OnQueryDragIcon(WPARAM, LPARAM);
     INT_PTR OnDropFiles(WPARAM drop, LPARAM);
+    INT_PTR OnNotify(WPARAM, LPARAM header);
+    INT_PTR OnMouseMove(WPARAM keys, LPARAM point);
+    INT_PTR OnLButtonDown(WPARAM keys, LPARAM point);
+    // The tooltip of path row id (IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH); empty
+    // while the row has no file.
+    std::string PathRowText(UINT_PTR id);
     void TakeDroppedFile(const std::wstring& path, POINT point);
 
     static const Command<CPatcherDlg> kCommands[];
@@ -54,4 +62,7 @@ private:
     HICON m_hIcon;          // shared resource icon: the system frees it
     OwnedFont m_listFont;
     CLogo m_logo;
+    CToolTip m_tips;
+    ToolTipText m_tipText;  // the path row's tip on show
+    CPathInfo m_pathInfo;
 };

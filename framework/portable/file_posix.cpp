@@ -1,11 +1,13 @@
 // POSIX primitives under CFile. Windows refuses a second opener of a file held
-// without sharing; the same is kept here within the process, keyed by device and
-// inode, so that code and tests behave alike on both platforms.
+// without sharing, and an exclusive opener of a file others hold shared; the same is
+// kept here within the process, keyed by device and inode, so that code and tests
+// behave alike on both platforms.
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -20,7 +22,21 @@ namespace {
 using FileId = std::pair<dev_t, ino_t>;
 
 std::mutex g_lock;
-std::set<FileId> g_open;
+std::set<FileId> g_open;             // held without sharing
+std::map<int, FileId> g_shared;      // descriptors of shared reads
+
+// Whether an opener of id in that mode must be refused.
+bool refused(const FileId& id, bool shared)
+{
+    if (g_open.count(id))
+        return true;
+    if (shared)
+        return false;
+    for (const auto& held : g_shared)
+        if (held.second == id)
+            return true;
+    return false;
+}
 
 bool idOf(int fd, FileId& id)
 {
@@ -49,13 +65,15 @@ std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osEr
         osError = EISDIR;
         return kInvalid;
     }
-    if (existed && g_open.count({before.st_dev, before.st_ino})) {
+    const bool shared = mode == CFile::modeReadShared;
+    if (existed && refused({before.st_dev, before.st_ino}, shared)) {
         osError = EBUSY;
         return kInvalid;
     }
     int flags = O_CLOEXEC;
     switch (mode) {
-    case CFile::modeRead: flags |= O_RDONLY; break;
+    case CFile::modeRead:
+    case CFile::modeReadShared: flags |= O_RDONLY; break;
     // Truncating happens only after the sharing check, so a refused open changes nothing.
     case CFile::modeCreate: flags |= O_WRONLY | O_CREAT; break;
     case CFile::modeWriteExisting: flags |= O_WRONLY | O_CREAT; break;
@@ -67,7 +85,7 @@ std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osEr
         return kInvalid;
     }
     FileId id;
-    if (!idOf(fd, id) || g_open.count(id)) {
+    if (!idOf(fd, id) || refused(id, shared)) {
         osError = EBUSY;
         ::close(fd);
         return kInvalid;
@@ -77,8 +95,11 @@ std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osEr
         ::close(fd);
         return kInvalid;
     }
-    g_open.insert(id);
-    created = !existed;
+    if (shared)
+        g_shared[fd] = id;
+    else
+        g_open.insert(id);
+    created = !existed && !shared;
     return fd;
 }
 
@@ -158,7 +179,7 @@ bool close(std::intptr_t h, long& osError)
     {
         std::lock_guard<std::mutex> guard(g_lock);
         FileId id;
-        if (idOf(fd, id))
+        if (!g_shared.erase(fd) && idOf(fd, id))
             g_open.erase(id);
     }
     if (::close(fd) != 0) {

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/libraries.h"
 #include "framework/win32/checklistbox_window.h"
@@ -144,7 +145,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
     {
-        return m_standard->get_accDescription(child, text);
+        // Built when asked: the owner knows what the item stands for.
+        return forItem(
+            child,
+            [&](int index) {
+                const std::string description = DescribeCheckListItem(m_window, index);
+                return newString(std::wstring(description.begin(), description.end()), text);
+            },
+            [&] { return m_standard->get_accDescription(child, text); });
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
     {

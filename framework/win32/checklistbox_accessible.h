@@ -1,7 +1,8 @@
 #pragma once
 // What a screen reader learns of a check list: the platform's own object for the list
-// box, with every item a check box that has its label as name, says whether it is
-// ticked, and is ticked or unticked by its default action.
+// box, with every item a check box that has its label as name and its owner's
+// description (checklistbox_tips.h) as description, says whether it is ticked, and is
+// ticked or unticked by its default action.
 
 #include <windows.h>
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/win32/checklistbox_accessible.h"
+#include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/dpi.h"
 #include "framework/win32/gdi.h"
@@ -222,6 +223,9 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
 {
     if (!readsOnly(message))
         list.impl().forget();
+    LRESULT tipResult = 0;
+    if (CheckListTipMessage(window, message, wParam, lParam, tipResult))
+        return tipResult;
     if (message == WM_SETREDRAW)
         list.impl().redrawOff = wParam == FALSE;
     if (message == ReflectedMessage()) {
@@ -337,6 +341,8 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }  // namespace
 
 int CheckAreaWidth() { return boxSize() + ScaleToScreen(2); }
+
+int CheckListItemAt(HWND list, POINT point) { return itemAt(list, point); }
 
 bool AttachCheckList(CCheckListBox& list, HWND control)
 {

@@ -14,6 +14,9 @@ constexpr UINT CLBN_CHKCHANGE = 40;
 // The width of a row's check box area on this screen; the label starts where it ends.
 int CheckAreaWidth();
 
+// The item at point (the list's client coordinates), or -1.
+int CheckListItemAt(HWND list, POINT point);
+
 // Makes control (an LBS_OWNERDRAWFIXED | LBS_HASSTRINGS list box) the window of list.
 // The window must be destroyed before list; it lets go of list when it is.
 bool AttachCheckList(CCheckListBox& list, HWND control);

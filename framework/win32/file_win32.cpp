@@ -1,4 +1,4 @@
-// Win32 primitives under CFile: every open is exclusive (share mode 0).
+// Win32 primitives under CFile: every open is exclusive (share mode 0) but the shared read.
 
 #include <windows.h>
 
@@ -129,9 +129,10 @@ namespace filesys {
 
 std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osError)
 {
-    DWORD access = GENERIC_READ, disposition = OPEN_EXISTING;
+    DWORD access = GENERIC_READ, disposition = OPEN_EXISTING, share = 0;
     switch (mode) {
     case CFile::modeRead: break;
+    case CFile::modeReadShared: share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE; break;
     case CFile::modeCreate: access = GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
     case CFile::modeWriteExisting: access = GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
     case CFile::modeCreateNew: access = GENERIC_WRITE; disposition = CREATE_NEW; break;
@@ -144,12 +145,12 @@ std::intptr_t open(const char* path, CFile::Mode mode, bool& created, long& osEr
         return kInvalid;
     }
     SetLastError(0);
-    HANDLE h = CreateFileA(path, access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         osError = static_cast<long>(GetLastError());
         return kInvalid;
     }
-    created = mode != CFile::modeRead && GetLastError() != ERROR_ALREADY_EXISTS;
+    created = access == GENERIC_WRITE && GetLastError() != ERROR_ALREADY_EXISTS;
     return reinterpret_cast<std::intptr_t>(h);
 }
 

@@ -1,12 +1,14 @@
 // The check list as a screen reader reads it: the accessible object the platform hands
 // this process for the list gives each item as a check box named by its label and
 // checked or not as it is ticked, follows every way of ticking, ticks by its default
-// action as a click does, and every tick that changes is announced as an event.
+// action as a click does, and every tick that changes is announced as an event. What
+// the tooltips say of each hunk and file, and the descriptions readers hear.
 
 #include "scenario.h"
 
 #include <oleacc.h>
 
+#include <sstream>
 #include <tuple>
 
 namespace gui {
@@ -77,6 +79,12 @@ public:
     {
         BSTR text = nullptr;
         check(m_object->get_accDefaultAction(child(id), &text), "default action");
+        return take(text);
+    }
+    std::string description(long id) const
+    {
+        BSTR text = nullptr;
+        check(m_object->get_accDescription(child(id), &text), "description");
         return take(text);
     }
     HRESULT doDefaultAction(long id) const { return m_object->accDoDefaultAction(child(id)); }
@@ -337,10 +345,100 @@ TEST(Accessible, ALongListAnnouncesTheRowsInView)
     EXPECT_TRUE(app.closeWithEsc());
 }
 
+// md5sum, sha1sum and sha256sum of a file on drive Z:, as Debian's own tools give them.
+std::vector<std::string> debianDigests(const std::string& path)
+{
+    const std::string sums = path + ".sums", file = "'" + linuxPath(path) + "'", out = "'" + linuxPath(sums) + "'";
+    std::string command = "sh -c \"{ md5sum " + file + "; sha1sum " + file + "; sha256sum " + file + "; } > " + out +
+                          ".part && mv " + out + ".part " + out + "\"";
+    // Wine starts a Linux program without a handle to wait on: the file says it is done.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(windowsPath("/bin/sh").c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        throw DriverError("cannot start the hash tools: error " + std::to_string(GetLastError()));
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    if (!waitUntil([&] { return fileExists(sums); }, 15000))
+        throw DriverError("the hash tools did not finish");
+    const Bytes bytes = readFile(sums);
+    const std::string said(bytes.begin(), bytes.end());
+    std::istringstream lines(said);  // "<digest>  <file>" each
+    std::vector<std::string> digests;
+    for (std::string digest, name; lines >> digest >> name;)
+        digests.push_back(digest);
+    if (digests.size() != 3)
+        throw DriverError("the hash tools said: " + said);
+    return digests;
+}
+
+// Bit by bit, unlike the program's tables.
+std::uint32_t crc32(const Bytes& bytes)
+{
+    std::uint32_t c = 0xFFFFFFFF;
+    for (const unsigned char b : bytes) {
+        c ^= b;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+    }
+    return ~c;
+}
+
+POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
+{
+    const std::string folder = testFolder();
+    Bytes source = randomBytes(0x10200, 5);  // 512 past a multiple of 1,024
+    for (std::size_t i = 0; i < 6; ++i)
+        source[0x100 + i] = static_cast<unsigned char>(i + 1);
+    source[0x101FF] = 0xAB;
+    PatchFile p;
+    p.literal(0x100, {1, 9, 3});
+    p.run(0x102, 4, 0xEE);
+    p.literal(0x101FF, {0xAB, 0xCD});
+    p.targetSize = 0x10200;
+    const std::string sourcePath = joinPath(folder, "game.bin");
+    writeFile(sourcePath, source);
+    const std::string patchPath = writePatch(joinPath(folder, "fix.ips"), p);
+    const std::string wins = "\nOverlaps 1 other hunk.\nWhere ticked hunks overlap, the one lower in the list wins.";
+    const std::string hunkTexts[] = {
+        "Writes 3 bytes at 0x000100." + wins + "\nChanges 1 of 3 bytes of the source.",
+        "Writes 4 bytes of 0xEE at 0x000102." + wins + "\nChanges 4 of 4 bytes of the source.",
+        "Writes 2 bytes at 0x0101FF.\nCut at the size the patch states (66048 bytes).\n"
+        "The source already holds these bytes.",
+    };
+
+    Apartment com;
+    App app;
+    app.chooseFile(IDC_BROWSE_SOURCE, sourcePath);
+    ASSERT_NO_FATAL_FAILURE(loadPatch(app, patchPath, p));
+    HWND list = app.item(IDC_HUNK_LIST);
+    // Upwards, so that a tip, which shows below the mouse, never covers the next row.
+    EXPECT_EQ(app.tipAt(list, centre(app.rowRect(2)), hunkTexts[2]), hunkTexts[2]) << "row 2";
+    EXPECT_EQ(app.tipAt(list, centre(app.rowRect(0)), hunkTexts[0]), hunkTexts[0]) << "row 0, after row 2";
+
+    const std::vector<std::string> digests = debianDigests(sourcePath);
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08X", crc32(source));
+    const std::string sourceText = "66048 bytes (0x10200)\nCRC32 " + std::string(crc) + "\nMD5 " + digests[0] +
+                                   "\nSHA-1 " + digests[1] + "\nSHA-256 " + digests[2] +
+                                   "\nThe size suggests a 512-byte copier header at the start.";
+    HWND sourceRow = app.item(IDC_SOURCE_PATH);
+    RECT row;
+    GetClientRect(sourceRow, &row);
+    EXPECT_EQ(app.tipAt(sourceRow, centre(row), sourceText), sourceText) << "the Source row";
+
+    EXPECT_EQ(Reader(list).description(2), hunkTexts[1]) << "what a reader hears of item 2";
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
 // Libraries planted beside a copy of the program under names that it or the system asks
 // for by name, with Wine told to prefer such copies as Windows does outside its known
 // libraries. The control build, which searches as the program once did, loads every one;
-// the program loads none, and works: a reader reads its list and Patch writes the file.
+// the program loads none, and works: a hover hashes the source, a reader reads its list
+// and Patch writes the file.
 TEST(Accessible, NoPlantedLibraryIsLoaded)
 {
     const std::string planted = options().planted;
@@ -371,6 +469,14 @@ TEST(Accessible, NoPlantedLibraryIsLoaded)
             app.chooseFile(IDC_BROWSE_SOURCE, joinPath(folder, "source.bin"));
             ASSERT_NO_FATAL_FAILURE(loadPatch(app, patchPath, p));
             app.chooseFile(IDC_BROWSE_DEST, joinPath(folder, "out.bin"));
+            // The Source row's tooltip: the first hash, which asks for bcrypt.
+            RECT row;
+            GetClientRect(app.item(IDC_SOURCE_PATH), &row);
+            const std::string tip = app.tipAt(app.item(IDC_SOURCE_PATH), centre(row));
+            EXPECT_EQ(tip.rfind("64 bytes (0x40)\nCRC32 ", 0), 0u) << tip;
+            if (!control) {
+                EXPECT_NE(tip.find("\nSHA-256 "), std::string::npos) << tip;
+            }
             Reader reader(app.item(IDC_HUNK_LIST));
             if (!control) {
                 ASSERT_EQ(reader.count(), 2);

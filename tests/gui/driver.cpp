@@ -308,11 +308,19 @@ void clickAt(HWND window, POINT client, int clicks)
     clickScreen(window, screen, clicks);
 }
 
+void hoverAt(HWND window, POINT client)
+{
+    POINT screen = client;
+    ClientToScreen(window, &screen);
+    moveCursor(screen);
+}
+
 void clickScreen(HWND window, POINT screen, int clicks)
 {
-    if (WindowFromPoint(screen) != window)
-        throw DriverError("the point to click is not on the window (covered or outside)");
+    // A tooltip that the mouse comes onto goes away, as it does for a person.
     moveCursor(screen);
+    if (!waitUntil([&] { return WindowFromPoint(screen) == window; }, 1000))
+        throw DriverError("the point to click is not on the window (covered or outside)");
     std::vector<INPUT> events;
     for (int i = 0; i < clicks; ++i) {
         events.push_back(mouse(MOUSEEVENTF_LEFTDOWN));
@@ -425,11 +433,34 @@ Pixels paint(int width, int height, const std::function<void(HDC)>& draw)
     return canvas.pixels();
 }
 
+// Whether a tooltip that shows covers part of a screen rectangle.
+bool tooltipOver(const RECT& screen)
+{
+    for (HWND tip = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); tip;
+         tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) {
+        RECT shown, common;
+        if (IsWindowVisible(tip) && GetWindowRect(tip, &shown) && IntersectRect(&common, &shown, &screen))
+            return true;
+    }
+    return false;
+}
+
+void clearTooltips(const RECT& screen)
+{
+    // A tooltip goes once the mouse leaves what it explains, as a person would move it.
+    if (tooltipOver(screen)) {
+        moveCursor({0, 0});
+        if (!waitUntil([&] { return !tooltipOver(screen); }, 3000))
+            throw DriverError("a tooltip stays over the place");
+    }
+}
+
 Pixels capture(HWND window, RECT client)
 {
     POINT origin{client.left, client.top};
     ClientToScreen(window, &origin);
     const int w = client.right - client.left, h = client.bottom - client.top;
+    clearTooltips({origin.x, origin.y, origin.x + w, origin.y + h});
     Canvas canvas(w, h);
     HDC screen = GetDC(nullptr);
     BitBlt(canvas.dc(), 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
@@ -900,6 +931,21 @@ Pixels App::checkBoxPixels(int index) const
     return capture(item(IDC_HUNK_LIST), RECT{3, middle - 3, 10, middle + 4});
 }
 
+std::string App::tipAt(HWND window, POINT point, const std::string& expected) const
+{
+    hoverAt(window, point);
+    std::string shown;
+    waitUntil(
+        [&] {
+            for (HWND tip : topWindows(pid(), "tooltips_class32", nullptr))
+                if ((shown = windowText(tip)) == expected || (expected.empty() && !shown.empty()))
+                    return true;
+            return false;
+        },
+        5000);
+    return shown;
+}
+
 HWND App::reportBox() const
 {
     // Any message box will do: its caption is part of what the caller checks.
@@ -961,9 +1007,6 @@ HWND App::openAbout(WPARAM command)
     return findWindow(pid(), "#32770", kAboutCaption, 10000);
 }
 
-namespace {
-
-// A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
 std::string linuxPath(const std::string& path, bool uri)
 {
     if (path.size() < 3 || toupper(static_cast<unsigned char>(path[0])) != 'Z' || path[1] != ':')
@@ -977,8 +1020,6 @@ std::string linuxPath(const std::string& path, bool uri)
     return result;
 }
 
-}  // namespace
-
 void App::drop(POINT client, const std::vector<std::string>& paths)
 {
     const std::size_t space = options().xdnd.find(' ');
@@ -987,6 +1028,7 @@ void App::drop(POINT client, const std::vector<std::string>& paths)
     const std::string done = joinPath(options().scratch, "drop.done");
     DeleteFileA(done.c_str());
     ClientToScreen(m_main, &client);
+    clearTooltips({client.x, client.y, client.x + 1, client.y + 1});
     std::string command = "python3 " + options().xdnd.substr(space + 1) + " " + std::to_string(client.x) + " " +
                           std::to_string(client.y) + " " + linuxPath(done, false);
     for (const std::string& path : paths)

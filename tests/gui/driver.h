@@ -56,6 +56,8 @@ void trace(const std::string& what);
 
 // A Linux path (/...) as Wine shows it to Windows programs (Z:\...); others unchanged.
 std::string windowsPath(const std::string& path);
+// A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
+std::string linuxPath(const std::string& path, bool uri = false);
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
@@ -130,6 +132,8 @@ bool waitUntil(Pred pred, DWORD timeoutMs = 3000)
 
 void clickAt(HWND window, POINT client, int clicks = 1);
 void clickScreen(HWND window, POINT screen, int clicks = 1);
+// Moves the mouse to a point of window and lets it rest there.
+void hoverAt(HWND window, POINT client);
 void pressKey(WORD vk, bool alt = false, bool shift = false);
 // Types text into whatever has the keyboard focus, one Unicode character a key.
 void typeText(const std::wstring& text);
@@ -216,6 +220,9 @@ public:
     void clickRow(int index, int x, int clicks = 1);
     // What the inside of a row's check box shows on screen.
     Pixels checkBoxPixels(int index) const;
+    // Rests the mouse on a point of window and returns the program's tooltip once it says
+    // expected (anything, when expected is empty), or whatever it said last within 5 s.
+    std::string tipAt(HWND window, POINT point, const std::string& expected = {}) const;
 
     // The report box that is up, or null. Asks the program nothing, so it does not wait
     // for a busy program.

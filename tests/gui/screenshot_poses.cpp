@@ -1,6 +1,7 @@
-// Poses the program for screenshots.sh: the main window with a loaded patch, then the
-// About box. At each pose it leaves <name>.ready in the scratch folder and waits for
-// the script to answer with <name>.done once its picture is taken.
+// Poses the program for screenshots.sh: the main window with a loaded patch, the
+// tooltips of a hunk and of the Source row, then the About box. At each pose it leaves
+// <name>.ready in the scratch folder and waits for the script to answer with <name>.done
+// once its picture is taken.
 
 #include <cstdio>
 
@@ -15,6 +16,14 @@ void pose(const std::string& name)
     const std::string done = joinPath(options().scratch, name + ".done");
     if (!waitUntil([&] { return fileExists(done); }, 60000))
         throw DriverError("no picture taken of " + name);
+}
+
+// Rests the mouse on a point of window until the program's tooltip shows.
+void poseTip(const App& app, HWND window, POINT point, const std::string& name)
+{
+    if (app.tipAt(window, point).empty())
+        throw DriverError("no tooltip for " + name);
+    pose(name);
 }
 
 }  // namespace
@@ -47,6 +56,15 @@ int screenshotPoses()
         app.waitForReport();
         app.settle();
         pose("main");
+
+        const RECT row = app.rowRect(2);
+        poseTip(app, app.item(IDC_HUNK_LIST), {row.right / 3, (row.top + row.bottom) / 2}, "hunk-tip");
+        RECT path;
+        GetClientRect(app.item(IDC_SOURCE_PATH), &path);
+        poseTip(app, app.item(IDC_SOURCE_PATH), {path.right / 4, path.bottom / 2}, "source-tip");
+        // Off every tool, so that no tip shows over the About box.
+        hoverAt(app.main(), {2, 2});
+        waitUntil([&] { return topWindows(app.pid(), "tooltips_class32", nullptr).empty(); }, 3000);
 
         HWND about = app.openAbout();
         Sleep(300);

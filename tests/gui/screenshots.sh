@@ -2,10 +2,12 @@
 # Screenshots of Velquin.exe with frames and captions, inside a Wine desktop window:
 #   screenshots.sh <velquin_gui_tests.exe> <Velquin.exe> <output folder> [copy-to folder]
 # The driver loads a patch through the real dialogs and poses; this script takes
-# main.png and about.png, and checks that they show something. DISPLAY and WINEPREFIX
+# main.png, hunk-tip.png, source-tip.png and about.png, and checks that they show
+# something. DISPLAY and WINEPREFIX
 # come from the caller; under dpi.sh (VELQUIN_DPI) the desktop grows with the DPI and
 # the copies are named main-<dpi>dpi.png and about-<dpi>dpi.png, or main-classic.png and
-# about-classic.png with visual styles off (VELQUIN_THEME=classic).
+# about-classic.png with visual styles off (VELQUIN_THEME=classic); the tooltips are
+# copied at 96 DPI, themed, only.
 set -euo pipefail
 
 driver=$1
@@ -23,7 +25,8 @@ fail() { echo "screenshots: $*" >&2; exit 1; }
 command -v import >/dev/null || fail "ImageMagick's import is missing"
 
 mkdir -p "$out"
-rm -f "$out"/*.ready "$out"/*.done "$out"/main.png "$out"/about.png
+poses=(main hunk-tip source-tip about)
+rm -f "$out"/*.ready "$out"/*.done "$out"/*.png
 
 # The desktop gives windows the frames a window manager would draw.
 wine explorer /desktop=velquin,"$desktop_size" "$(winepath -w "$driver")" --screenshots "$exe" "$out" &
@@ -58,8 +61,7 @@ shoot() {  # pose name
     touch "$out/$name.done"
 }
 
-shoot main
-shoot about
+for name in "${poses[@]}"; do shoot "$name"; done
 
 for i in $(seq 300); do
     kill -0 "$desktop" 2>/dev/null || break
@@ -71,7 +73,7 @@ fi
 wait "$desktop" || fail "the driver failed"
 
 # A picture that shows something has many colours and is far from flat.
-for name in main about; do
+for name in "${poses[@]}"; do
     png="$out/$name.png"
     [ -s "$png" ] || fail "$png is missing"
     read -r colours spread < <(convert "$png" -format '%k %[fx:standard_deviation]\n' info:)
@@ -79,11 +81,15 @@ for name in main about; do
     [ "$colours" -ge 16 ] || fail "$png has only $colours colours"
     awk -v s="$spread" 'BEGIN { exit !(s > 0.05) }' || fail "$png looks blank (spread $spread)"
 done
-if cmp -s "$out/main.png" "$out/about.png"; then
-    fail "both pictures are the same"
+if cmp -s "$out/main.png" "$out/about.png" || cmp -s "$out/hunk-tip.png" "$out/source-tip.png"; then
+    fail "two pictures are the same"
 fi
 
 if [ -n "$copy_to" ]; then
     cp "$out/main.png" "$copy_to/main$suffix.png"
     cp "$out/about.png" "$copy_to/about$suffix.png"
+    if [ -z "$suffix" ]; then
+        cp "$out/hunk-tip.png" "$copy_to/tooltip-hunk.png"
+        cp "$out/source-tip.png" "$copy_to/tooltip-source.png"
+    fi
 fi

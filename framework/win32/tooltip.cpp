@@ -1,0 +1,79 @@
+#include "framework/win32/tooltip.h"
+
+#include <commctrl.h>
+
+bool CToolTip::Create(HWND owner)
+{
+    m_hWnd = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(owner, GWLP_HINSTANCE)), nullptr);
+    if (!m_hWnd)
+        return false;
+    // As wide as the screen's work area allows: lines break at "\n" only.
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SendMessageA(m_hWnd, TTM_SETMAXTIPWIDTH, 0, work.right - work.left);
+    return true;
+}
+
+bool CToolTip::AddRectTool(HWND window, UINT_PTR id, const RECT& rect)
+{
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = id;
+    tool.rect = rect;
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    return m_hWnd && SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+}
+
+bool CToolTip::AddControlRect(HWND dialog, int id)
+{
+    RECT rect;
+    const HWND control = GetDlgItem(dialog, id);
+    if (!control || !GetWindowRect(control, &rect))
+        return false;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return AddRectTool(dialog, static_cast<UINT_PTR>(id), rect);
+}
+
+void CToolTip::Relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_hWnd)
+        return;
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = static_cast<DWORD>(GetMessageTime());
+    GetCursorPos(&msg.pt);
+    SendMessageA(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+}
+
+void CToolTip::Pop()
+{
+    if (m_hWnd)
+        SendMessageA(m_hWnd, TTM_POP, 0, 0);
+}
+
+bool AnswerToolTipText(LPARAM notification, const std::string& text, ToolTipText& buffer)
+{
+    const auto* header = reinterpret_cast<const NMHDR*>(notification);
+    if (header->code == TTN_GETDISPINFOW) {
+        // Every text here is plain ASCII: numbers, hex and fixed words.
+        buffer.wide.assign(text.begin(), text.end());
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(notification);
+        info->lpszText = &buffer.wide[0];
+        info->hinst = nullptr;
+        return true;
+    }
+    if (header->code == TTN_GETDISPINFOA) {
+        buffer.narrow = text;
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(notification);
+        info->lpszText = &buffer.narrow[0];
+        info->hinst = nullptr;
+        return true;
+    }
+    return false;
+}
