@@ -933,16 +933,20 @@ Pixels App::checkBoxPixels(int index) const
 
 std::string App::tipAt(HWND window, POINT point, const std::string& expected) const
 {
-    hoverAt(window, point);
     std::string shown;
-    waitUntil(
-        [&] {
-            for (HWND tip : topWindows(pid(), "tooltips_class32", nullptr))
-                if ((shown = windowText(tip)) == expected || (expected.empty() && !shown.empty()))
-                    return true;
-            return false;
-        },
-        5000);
+    auto showing = [&] {
+        for (HWND tip : topWindows(pid(), "tooltips_class32", nullptr))
+            if ((shown = windowText(tip)) == expected || (expected.empty() && !shown.empty()))
+                return true;
+        return false;
+    };
+    // A resting hand still stirs the mouse: a pixel aside and back, as a motion the
+    // window system dropped under load is made again.
+    for (int stir = 0; stir < 3; ++stir) {
+        hoverAt(window, {point.x + stir % 2, point.y});
+        if (waitUntil(showing, 2500))
+            break;
+    }
     return shown;
 }
 
