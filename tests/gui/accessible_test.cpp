@@ -429,6 +429,15 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     RECT row;
     GetClientRect(sourceRow, &row);
     EXPECT_EQ(app.tipAt(sourceRow, centre(row), sourceText), sourceText) << "the Source row";
+    const Bytes patchBytes = readFile(patchPath);
+    const std::vector<std::string> patchDigests = debianDigests(patchPath);
+    std::snprintf(crc, sizeof crc, "%08X", crc32(patchBytes));
+    char size[48];
+    std::snprintf(size, sizeof size, "%zu bytes (0x%zX)", patchBytes.size(), patchBytes.size());
+    const std::string patchText = std::string(size) + "\nCRC32 " + crc + "\nMD5 " + patchDigests[0] +
+                                  "\nSHA-1 " + patchDigests[1] + "\nSHA-256 " + patchDigests[2] +
+                                  "\nStates an output size of 66048 bytes (0x10200).";
+    EXPECT_EQ(app.tipAt(app.item(IDC_PATCH_PATH), centre(row), patchText), patchText) << "the Patch row";
 
     EXPECT_EQ(Reader(list).description(2), hunkTexts[1]) << "what a reader hears of item 2";
     EXPECT_TRUE(app.closeWithEsc());
