@@ -1,6 +1,7 @@
 #include "ui/pathinfo.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "framework/file.h"
 #include "framework/win32/filehashes.h"
@@ -50,12 +51,10 @@ std::string CPathInfo::Describe(const std::string& path, std::uint64_t& size, bo
             return kCannotRead;
         FileHashes hashes;
         try {
-            if (size >= kWaitCursorFrom) {
-                CWaitCursor wait;
-                hashes = HashFile(file);
-            } else {
-                hashes = HashFile(file);
-            }
+            std::optional<CWaitCursor> wait;
+            if (size >= kWaitCursorFrom)
+                wait.emplace();
+            hashes = HashFile(file);
         } catch (const CFileException&) {
             return kCannotRead;
         }

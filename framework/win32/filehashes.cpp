@@ -4,6 +4,7 @@
 #include <bcrypt.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -93,40 +94,46 @@ private:
 
 // CRC-32 as zip and the IPS world quote it (reflected 0xEDB88320), eight tables so that
 // a byte costs a few instructions: a 16 MiB file must hash in a blink.
-class Crc32 {
-public:
-    Crc32()
-    {
+using Crc32Tables = std::array<std::array<std::uint32_t, 256>, 8>;
+
+const Crc32Tables& crc32Tables()
+{
+    static const Crc32Tables tables = [] {
+        Crc32Tables t{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-            s_table[0][i] = c;
+            t[0][i] = c;
         }
-        for (int t = 1; t < 8; ++t)
-            for (int i = 0; i < 256; ++i)
-                s_table[t][i] = (s_table[t - 1][i] >> 8) ^ s_table[0][s_table[t - 1][i] & 0xFF];
-    }
+        for (std::size_t n = 1; n < 8; ++n)
+            for (std::size_t i = 0; i < 256; ++i)
+                t[n][i] = (t[n - 1][i] >> 8) ^ t[0][t[n - 1][i] & 0xFF];
+        return t;
+    }();
+    return tables;
+}
+
+class Crc32 {
+public:
     void add(const unsigned char* p, std::size_t n)
     {
+        const Crc32Tables& t = crc32Tables();
         std::uint32_t c = ~m_crc;
         for (; n >= 8; p += 8, n -= 8) {
             const std::uint32_t lo = c ^ (p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24);
-            c = s_table[7][lo & 0xFF] ^ s_table[6][(lo >> 8) & 0xFF] ^ s_table[5][(lo >> 16) & 0xFF] ^
-                s_table[4][lo >> 24] ^ s_table[3][p[4]] ^ s_table[2][p[5]] ^ s_table[1][p[6]] ^ s_table[0][p[7]];
+            c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^ t[3][p[4]] ^
+                t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
         }
         for (; n != 0; ++p, --n)
-            c = (c >> 8) ^ s_table[0][(c ^ *p) & 0xFF];
+            c = (c >> 8) ^ t[0][(c ^ *p) & 0xFF];
         m_crc = ~c;
     }
     std::uint32_t value() const { return m_crc; }
 
 private:
     std::uint32_t m_crc = 0;
-    static std::uint32_t s_table[8][256];
 };
-
-std::uint32_t Crc32::s_table[8][256];
 
 }  // namespace
 

@@ -349,21 +349,10 @@ TEST(Accessible, ALongListAnnouncesTheRowsInView)
 std::vector<std::string> debianDigests(const std::string& path)
 {
     const std::string sums = path + ".sums", file = "'" + linuxPath(path) + "'", out = "'" + linuxPath(sums) + "'";
-    std::string command = "sh -c \"{ md5sum " + file + "; sha1sum " + file + "; sha256sum " + file + "; } > " + out +
-                          ".part && mv " + out + ".part " + out + "\"";
-    // Wine starts a Linux program without a handle to wait on: the file says it is done.
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessA(windowsPath("/bin/sh").c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started))
-        throw DriverError("cannot start the hash tools: error " + std::to_string(GetLastError()));
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    if (!waitUntil([&] { return fileExists(sums); }, 15000))
-        throw DriverError("the hash tools did not finish");
-    const Bytes bytes = readFile(sums);
-    const std::string said(bytes.begin(), bytes.end());
+    const std::string said = runLinuxProgram("/bin/sh",
+                                             "sh -c \"{ md5sum " + file + "; sha1sum " + file + "; sha256sum " +
+                                                 file + "; } > " + out + ".part && mv " + out + ".part " + out + "\"",
+                                             sums, "the hash tools");
     std::istringstream lines(said);  // "<digest>  <file>" each
     std::vector<std::string> digests;
     for (std::string digest, name; lines >> digest >> name;)

@@ -147,61 +147,8 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
         const RECT r = app.rowRect(index);
         return capture(list, RECT{0, r.top, area, r.bottom});
     };
-    if (themed) {
-        ASSERT_NE(themedArea(0), themedArea(1)) << "the theme draws both states alike";
-        app.clickRow(0, area / 2);
-        ASSERT_EQ(app.checks()[0], 0);
-        EXPECT_TRUE(waitUntil([&] { return areaOf(0) == themedArea(0); })) << "row 0 is not the theme's unticked box";
-        EXPECT_TRUE(waitUntil([&] { return areaOf(1) == themedArea(1); })) << "row 1 is not the theme's ticked box";
-        CloseThemeData(theme);
-    } else {
-        // The box's centre shows the mark when ticked and the window's colour when not.
-        auto looks = [&](int index, int check) {
-            const RECT b = boxOf(index);
-            const Pixels centre = capture(list, RECT{(b.left + b.right) / 2, (b.top + b.bottom) / 2,
-                                                     (b.left + b.right) / 2 + 1, (b.top + b.bottom) / 2 + 1});
-            return centre.rgb[0] == rgbOf(GetSysColor(check ? COLOR_WINDOWTEXT : COLOR_WINDOW));
-        };
-
-        // Unticked, the box is a frame around the window's colour, as thick as the inset.
-        app.clickRow(0, area / 2);
-        ASSERT_EQ(app.checks()[0], 0);
-        ASSERT_TRUE(waitUntil([&] { return looks(0, 0); })) << "row 0 does not look unticked";
-        const RECT row = app.rowRect(0);
-        const Pixels unticked = capture(list, RECT{0, row.top, area, row.bottom});
-        const COLORREF frame = GetSysColor(COLOR_3DDKSHADOW);
-        const RECT drawn = boundsWhere(unticked, [&](std::uint32_t p) { return p == rgbOf(frame); });
-        EXPECT_EQ(drawn.left, inset) << "the box's left edge";
-        EXPECT_EQ(drawn.right - drawn.left, box) << "the box's width";
-        EXPECT_EQ(drawn.top, top) << "the box is centred in its row";
-        EXPECT_EQ(drawn.bottom - drawn.top, box) << "the box's height";
-        const int middle = top + box / 2;
-        for (int x = inset; x < inset + inset; ++x)
-            EXPECT_EQ(pixelAt(unticked, x, middle), rgbOf(frame)) << "the frame at x = " << x;
-        EXPECT_EQ(pixelAt(unticked, inset + inset, middle), rgbOf(GetSysColor(COLOR_WINDOW)))
-            << "the frame is thicker than the inset";
-
-        // Ticked, the mark covers about as much of the box as its 21 pixels at 96 DPI.
-        ASSERT_TRUE(waitUntil([&] { return looks(1, 1); })) << "row 1 does not look ticked";
-        const Pixels ticked = capture(list, insideOf(1));
-        const double expectedMark = 21.0 * screenDpi() * screenDpi() / (96.0 * 96.0);
-        const auto mark = std::count(ticked.rgb.begin(), ticked.rgb.end(), rgbOf(GetSysColor(COLOR_WINDOWTEXT)));
-        EXPECT_GT(mark, expectedMark * 0.75) << "the check mark does not grow with the box";
-        EXPECT_LT(mark, expectedMark * 1.5) << "the check mark is too heavy";
-        if (screenDpi() == 96) {
-            // At 96 DPI the inside of a ticked box is as it always was, pixel for pixel.
-            static const char* const kTicked[9] = {".........", ".......#.", "......##.", ".#...###.", ".##.###..",
-                                                   ".#####...", "..###....", "...#.....", "........."};
-            ASSERT_EQ(ticked.width, 9);
-            ASSERT_EQ(ticked.height, 9);
-            for (int y = 0; y < 9; ++y)
-                for (int x = 0; x < 9; ++x)
-                    EXPECT_EQ(pixelAt(ticked, x, y),
-                              rgbOf(GetSysColor(kTicked[y][x] == '#' ? COLOR_WINDOWTEXT : COLOR_WINDOW)))
-                        << "the ticked box's inside at (" << x << ", " << y << ")";
-        }
-    }
-
+    app.clickRow(0, area / 2);
+    ASSERT_EQ(app.checks()[0], 0);
     // The click area runs from the row's left edge to two pixels past the box.
     std::vector<int> model{0, 1, 1, 1};
     auto expectChecks = [&](const char* after) {
@@ -218,6 +165,61 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
     app.clickRow(2, area);
     Sleep(300);
     expectChecks("a click on the first column past the click area");
+
+    // Row 0 is unticked and row 1 ticked, as the clicks left them.
+    if (themed) {
+        ASSERT_NE(themedArea(0), themedArea(1)) << "the theme draws both states alike";
+        EXPECT_TRUE(waitUntil([&] { return areaOf(0) == themedArea(0); })) << "row 0 is not the theme's unticked box";
+        EXPECT_TRUE(waitUntil([&] { return areaOf(1) == themedArea(1); })) << "row 1 is not the theme's ticked box";
+        CloseThemeData(theme);
+        EXPECT_TRUE(app.closeWithEsc());
+        return;
+    }
+
+    // The box's centre shows the mark when ticked and the window's colour when not.
+    auto looks = [&](int index, int check) {
+        const RECT b = boxOf(index);
+        const Pixels centre = capture(list, RECT{(b.left + b.right) / 2, (b.top + b.bottom) / 2,
+                                                 (b.left + b.right) / 2 + 1, (b.top + b.bottom) / 2 + 1});
+        return centre.rgb[0] == rgbOf(GetSysColor(check ? COLOR_WINDOWTEXT : COLOR_WINDOW));
+    };
+
+    // Unticked, the box is a frame around the window's colour, as thick as the inset.
+    ASSERT_TRUE(waitUntil([&] { return looks(0, 0); })) << "row 0 does not look unticked";
+    const RECT row = app.rowRect(0);
+    const Pixels unticked = capture(list, RECT{0, row.top, area, row.bottom});
+    const COLORREF frame = GetSysColor(COLOR_3DDKSHADOW);
+    const RECT drawn = boundsWhere(unticked, [&](std::uint32_t p) { return p == rgbOf(frame); });
+    EXPECT_EQ(drawn.left, inset) << "the box's left edge";
+    EXPECT_EQ(drawn.right - drawn.left, box) << "the box's width";
+    EXPECT_EQ(drawn.top, top) << "the box is centred in its row";
+    EXPECT_EQ(drawn.bottom - drawn.top, box) << "the box's height";
+    const int middle = top + box / 2;
+    for (int x = inset; x < inset + inset; ++x)
+        EXPECT_EQ(pixelAt(unticked, x, middle), rgbOf(frame)) << "the frame at x = " << x;
+    EXPECT_EQ(pixelAt(unticked, inset + inset, middle), rgbOf(GetSysColor(COLOR_WINDOW)))
+        << "the frame is thicker than the inset";
+
+    // Ticked, the mark covers about as much of the box as its 21 pixels at 96 DPI.
+    ASSERT_TRUE(waitUntil([&] { return looks(1, 1); })) << "row 1 does not look ticked";
+    const Pixels ticked = capture(list, insideOf(1));
+    const double expectedMark = 21.0 * screenDpi() * screenDpi() / (96.0 * 96.0);
+    const auto mark = std::count(ticked.rgb.begin(), ticked.rgb.end(), rgbOf(GetSysColor(COLOR_WINDOWTEXT)));
+    EXPECT_GT(mark, expectedMark * 0.75) << "the check mark does not grow with the box";
+    EXPECT_LT(mark, expectedMark * 1.5) << "the check mark is too heavy";
+    if (screenDpi() == 96) {
+        // At 96 DPI the inside of a ticked box is as it always was, pixel for pixel.
+        static const char* const kTicked[9] = {".........", ".......#.", "......##.", ".#...###.", ".##.###..",
+                                               ".#####...", "..###....", "...#.....", "........."};
+        ASSERT_EQ(ticked.width, 9);
+        ASSERT_EQ(ticked.height, 9);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 9; ++x)
+                EXPECT_EQ(pixelAt(ticked, x, y),
+                          rgbOf(GetSysColor(kTicked[y][x] == '#' ? COLOR_WINDOWTEXT : COLOR_WINDOW)))
+                    << "the ticked box's inside at (" << x << ", " << y << ")";
+    }
+
     EXPECT_TRUE(app.closeWithEsc());
 }
 

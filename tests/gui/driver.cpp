@@ -1038,22 +1038,30 @@ void App::drop(POINT client, const std::vector<std::string>& paths)
     for (const std::string& path : paths)
         command += " " + linuxPath(path, true);
     trace("drop: " + command);
-    // Wine starts a Linux program as it is; it cannot be waited for, so it leaves word
-    // in the done file and ends by itself within 10 s.
+    // The drop ends by itself within 10 s.
+    const std::string said = runLinuxProgram(options().xdnd.substr(0, space), command, done, "the drop");
+    if (said != "dropped")
+        throw DriverError("drop: " + said);
+    settle();
+}
+
+std::string runLinuxProgram(const std::string& program, std::string commandLine, const std::string& done,
+                            const std::string& what)
+{
+    // Wine starts a Linux program as it is; it cannot be waited for, so it leaves word in
+    // the done file.
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(windowsPath(options().xdnd.substr(0, space)).c_str(), &command[0], nullptr, nullptr, FALSE,
-                        0, nullptr, nullptr, &startup, &started))
-        throw DriverError("cannot start the drop: error " + std::to_string(GetLastError()));
+    if (!CreateProcessA(windowsPath(program).c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        throw DriverError("cannot start " + what + ": error " + std::to_string(GetLastError()));
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
     if (!waitUntil([&] { return fileExists(done); }, 15000))
-        throw DriverError("the drop did not end");
+        throw DriverError(what + " did not finish");
     const Bytes said = readFile(done);
-    if (std::string(said.begin(), said.end()) != "dropped")
-        throw DriverError("drop: " + std::string(said.begin(), said.end()));
-    settle();
+    return std::string(said.begin(), said.end());
 }
 
 bool App::closeWithEsc(DWORD timeoutMs)

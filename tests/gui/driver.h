@@ -58,6 +58,10 @@ void trace(const std::string& what);
 std::string windowsPath(const std::string& path);
 // A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
 std::string linuxPath(const std::string& path, bool uri = false);
+// Runs a Linux program, commandLine whole, and returns what it wrote to done once it has
+// written it (within 15 s).
+std::string runLinuxProgram(const std::string& program, std::string commandLine, const std::string& done,
+                            const std::string& what);
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
