@@ -190,50 +190,6 @@ std::string writtenReport(const Written& written, ReportIcon& icon)
     return text;
 }
 
-// Upper-case hex with at least digits digits.
-std::string hex(std::uint64_t value, int digits)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
-// "1 byte", "2 bytes".
-std::string counted(std::uint64_t n, const char* noun)
-{
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
-// What the hunk's bytes do to [offset, end) of the source; empty when the source cannot
-// be read.
-std::string sourceLine(const std::string& path, const CHunk& hunk, std::uint64_t end)
-{
-    try {
-        CFile file;
-        if (!file.Open(path.c_str(), CFile::modeReadShared))
-            return {};
-        const std::uint64_t size = file.GetLength(), offset = hunk.Offset();
-        if (offset >= size)
-            return "Starts past the end of the source (" + counted(size, "byte") + ").";
-        if (end > size)
-            return "Reaches past the end of the source (" + counted(size, "byte") + ").";
-        const std::size_t n = static_cast<std::size_t>(end - offset);
-        std::vector<unsigned char> held(n);
-        file.Seek(offset);
-        if (file.Read(held.data(), n) != n)
-            return {};  // shrunk meanwhile
-        file.Close();
-        std::size_t differ = 0;
-        for (std::size_t i = 0; i < n; ++i)
-            differ += held[i] != hunk.Bytes()[i];
-        if (differ == 0)
-            return "The source already holds these bytes.";
-        return "Changes " + std::to_string(differ) + " of " + counted(n, "byte") + " of the source.";
-    } catch (const CFileException&) {
-        return {};
-    }
-}
-
 }  // namespace
 
 CHunkSet::CHunkSet() { m_hunks.SetSize(0, 100); }
@@ -253,49 +209,6 @@ std::string CHunkSet::Label(std::uint32_t offset, std::uint32_t length)
 {
     char text[kLabelSize];
     return formatLabel(text, offset, length);
-}
-
-std::string CHunkSet::HunkText(std::size_t index, const std::string& sourcePath) const
-{
-    const CHunk& hunk = GetHunk(index);
-    const std::uint64_t offset = hunk.Offset(), length = hunk.Length();
-    std::uint64_t end = offset + length;
-    const std::string at = " at 0x" + hex(offset, 6) + ".";
-    if (length == 0)
-        return "Writes nothing" + at;
-
-    const unsigned char* bytes = hunk.Bytes();
-    const bool run =
-        length >= 2 && std::all_of(bytes + 1, bytes + length, [&](unsigned char b) { return b == bytes[0]; });
-    std::string text = "Writes " + counted(length, "byte") + (run ? " of 0x" + hex(bytes[0], 2) : "") + at;
-
-    // Counted when asked, not at load: a load of many hunks must not pay for it.
-    std::size_t overlaps = 0;
-    for (std::size_t i = 0; i < m_hunks.GetSize(); ++i) {
-        const CHunk& other = GetHunk(i);
-        const std::uint64_t otherEnd = std::uint64_t(other.Offset()) + other.Length();
-        if (i != index && other.Length() != 0 && other.Offset() < end && offset < otherEnd)
-            ++overlaps;
-    }
-    if (overlaps != 0)
-        text += "\nOverlaps " + counted(overlaps, "other hunk") +
-                ".\nWhere ticked hunks overlap, the one lower in the list wins.";
-
-    if (m_targetSize != 0) {
-        const std::string stated = "the size the patch states (" + counted(m_targetSize, "byte") + ")";
-        if (offset >= m_targetSize)
-            return text + "\nPast " + stated + ": not written.";
-        if (m_targetSize < end) {
-            text += "\nCut at " + stated + ".";
-            end = m_targetSize;
-        }
-    }
-    if (!sourcePath.empty()) {
-        const std::string line = sourceLine(sourcePath, hunk, end);
-        if (!line.empty())
-            text += "\n" + line;
-    }
-    return text;
 }
 
 bool CHunkSet::ReadRecords(CFile& file)

@@ -28,11 +28,10 @@ public:
     std::size_t GetCount() const { return m_hunks.GetSize(); }
     const CHunk& GetHunk(std::size_t index) const;
 
-    // What hunk index does: what it writes where, the other hunks it overlaps, what the
-    // stated size does to it and, when sourcePath is not empty and can be read, what it
-    // changes there. Lines joined by "\n". Reads only the hunk's own span of the source,
-    // shared with other programs, so it costs the same for any size of patch or source.
-    std::string HunkText(std::size_t index, const std::string& sourcePath) const;
+    // What hunk index does: what it writes where, the other hunks it overlaps and what
+    // the stated size does to it, then sourceLine, what it does to the source, unless it
+    // writes nothing. Lines joined by "\n".
+    std::string HunkText(std::size_t index, const std::string& sourceLine) const;
 
     // " 0x%06X - 0x%06X" from the first and last offset of a hunk.
     static std::string Label(std::uint32_t offset, std::uint32_t length);

@@ -29,6 +29,13 @@ const CDialog::Command<CPatcherDlg> CPatcherDlg::kCommands[] = {
     {IDC_INVERT, &CPatcherDlg::OnInvert},
 };
 
+namespace {
+
+// Posted by the background reader when it has answers.
+constexpr UINT WM_APP_READER = WM_APP + 1;
+
+}  // namespace
+
 const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_SYSCOMMAND, &CPatcherDlg::OnSysCommand},
     {WM_PAINT, &CPatcherDlg::OnPaint},
@@ -37,6 +44,7 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_NOTIFY, &CPatcherDlg::OnNotify},
     {WM_MOUSEMOVE, &CPatcherDlg::OnMouseMove},
     {WM_LBUTTONDOWN, &CPatcherDlg::OnLButtonDown},
+    {WM_APP_READER, &CPatcherDlg::OnReaderAnswers},
 };
 
 namespace {
@@ -127,16 +135,13 @@ bool exactName(const std::wstring& chosen, std::string& path)
     return false;
 }
 
-class DropFinish {
-public:
-    explicit DropFinish(HDROP drop) : m_drop(drop) {}
-    ~DropFinish() { DragFinish(m_drop); }
-    DropFinish(const DropFinish&) = delete;
-    DropFinish& operator=(const DropFinish&) = delete;
-
-private:
-    HDROP m_drop;  // owned: given by the system with WM_DROPFILES
+// A drop the system handed the window, given back when its handler ends.
+struct DropTraits {
+    using Handle = HDROP;
+    static Handle none() { return nullptr; }
+    static void close(Handle drop) { DragFinish(drop); }
 };
+using UniqueDrop = UniqueHandle<DropTraits>;
 
 }  // namespace
 
@@ -182,6 +187,7 @@ BOOL CPatcherDlg::OnInitDialog()
     SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
     m_logo.Show(m_hWnd);
     DragAcceptFiles(m_hWnd, TRUE);
+    m_reader.Start(m_hWnd, WM_APP_READER);
 
     // The static path texts take no mouse: their rectangles are the dialog's tools, and
     // the dialog relays its mouse to the tooltip.
@@ -225,12 +231,15 @@ void CPatcherDlg::TakeSource(const std::string& path)
 {
     m_sourcePath = path;
     UpdateData(false);
+    ShowRelations();
+    ReadRow(PathRow::source);
 }
 
 void CPatcherDlg::TakeDest(const std::string& path)
 {
     m_destPath = path;
     UpdateData(false);
+    ReadRow(PathRow::destination);
 }
 
 void CPatcherDlg::TakePatch(const std::string& path)
@@ -248,7 +257,9 @@ void CPatcherDlg::TakePatch(const std::string& path)
         CWaitCursor wait;
         try {
             loaded = m_hunkSet.LoadPatch(m_patchPath, m_hunkList);
+            m_hunks = loaded ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr;
         } catch (...) {
+            m_hunks = nullptr;
             escaped = std::current_exception();
         }
     }
@@ -258,14 +269,22 @@ void CPatcherDlg::TakePatch(const std::string& path)
     std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(m_hunkList.GetCount()));
     m_hunkCount = count;
     UpdateData(false);
+    ReadRow(PathRow::patch);
+    ReadWhatIsMissing();
     if (escaped)
         std::rethrow_exception(escaped);
 }
 
 void CPatcherDlg::OnPatch()
 {
-    CWaitCursor wait;
-    m_hunkSet.ApplyPatch(m_sourcePath, m_destPath, m_hunkList);
+    {
+        // Patch opens both files without sharing: the reader lets go of them first.
+        BackgroundHold hold(m_reader.Thread());
+        CWaitCursor wait;
+        m_hunkSet.ApplyPatch(m_sourcePath, m_destPath, m_hunkList);
+    }
+    m_facts.erase(m_destPath);
+    ReadRow(PathRow::destination);
 }
 
 void CPatcherDlg::OnSelectAll()
@@ -314,7 +333,7 @@ INT_PTR CPatcherDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<I
 INT_PTR CPatcherDlg::OnDropFiles(WPARAM drop, LPARAM)
 {
     const HDROP files = reinterpret_cast<HDROP>(drop);
-    DropFinish finish(files);
+    UniqueDrop finish(files);
     // Wine hands drops even to a window that a report, a file dialog or the About box
     // has disabled.
     if (!IsWindowEnabled(m_hWnd))
@@ -348,7 +367,7 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
             return TRUE;
         const std::uint32_t index = m_hunkList.GetItemData(request->item);
         if (index < m_hunkSet.GetCount())
-            request->text = m_hunkSet.HunkText(index, m_sourcePath);
+            request->text = m_hunkSet.HunkText(index, SourceLineOf(index));
         return TRUE;
     }
     const UINT_PTR id = notification->idFrom;
@@ -363,19 +382,176 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
 
 std::string CPatcherDlg::PathRowText(UINT_PTR id)
 {
-    const std::string& path = id == IDC_SOURCE_PATH ? m_sourcePath : id == IDC_PATCH_PATH ? m_patchPath : m_destPath;
-    if (path.empty())
+    const PathRow row = id == IDC_SOURCE_PATH ? PathRow::source : id == IDC_PATCH_PATH ? PathRow::patch
+                                                                                       : PathRow::destination;
+    if (PathOf(row).empty())
         return {};
-    std::uint64_t size = 0;
-    bool sizeKnown = false;
-    std::string text = m_pathInfo.Describe(path, size, sizeKnown);
-    if (id == IDC_SOURCE_PATH && sizeKnown && size % 1024 == 512)
-        text += "\nThe size suggests a 512-byte copier header at the start.";
-    if (id == IDC_PATCH_PATH) {
+    std::vector<std::string> lines;
+    if (row == PathRow::patch) {
         const std::uint32_t stated = m_hunkSet.GetTargetSize();
-        text += stated == 0 ? "\nStates no output size." : "\nStates an output size of " + SizeText(stated) + ".";
+        lines.push_back(stated == 0 ? "States no output size." : "States an output size of " + SizeText(stated) + ".");
+        if (const FileFacts* source = SourceRelations()) {
+            const std::string fit = FitLine(source->relations);
+            if (!fit.empty())
+                lines.push_back(fit);
+        }
     }
-    return text;
+    return ::PathRowText(row, ViewOf(row), lines, ClipboardHash(ClipboardText(m_hWnd)));
+}
+
+const std::string& CPatcherDlg::PathOf(PathRow row) const
+{
+    return row == PathRow::source ? m_sourcePath : row == PathRow::patch ? m_patchPath : m_destPath;
+}
+
+namespace {
+
+bool complete(const FileFacts& facts)
+{
+    return facts.state == FileFacts::State::hashed || facts.state == FileFacts::State::tooLarge;
+}
+
+}  // namespace
+
+void CPatcherDlg::ReadRow(PathRow row)
+{
+    const std::string& path = PathOf(row);
+    if (path.empty()) {
+        m_reader.Forget(row);
+        return;
+    }
+    ReadRequest request;
+    request.path = path;
+    const auto known = m_facts.find(path);
+    if (known != m_facts.end() && complete(known->second))
+        request.hashedAt = known->second.stamp;
+    if (row == PathRow::source && m_hunks) {
+        request.hunks = m_hunks;
+        request.relationsKnown = request.hashedAt && known->second.relationsOf == m_hunks;
+    }
+    m_reader.Read(row, std::move(request));
+}
+
+void CPatcherDlg::ReadWhatIsMissing()
+{
+    for (const PathRow row : {PathRow::source, PathRow::patch, PathRow::destination}) {
+        const std::string& path = PathOf(row);
+        if (path.empty() || m_reader.Pending(row))
+            continue;
+        const auto known = m_facts.find(path);
+        const bool relations = row == PathRow::source && m_hunks && known != m_facts.end() &&
+                               complete(known->second) && known->second.relationsOf != m_hunks;
+        if (known == m_facts.end() || relations)
+            ReadRow(row);
+    }
+}
+
+FileView CPatcherDlg::ViewOf(PathRow row)
+{
+    using Seen = FileView::Seen;
+    const std::string& path = PathOf(row);
+    FileView view;
+    // Only the file's size and time: looking at them reads nothing of it, even of a file
+    // kept online.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        view.seen = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Seen::missing : Seen::unreadable;
+        return view;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        view.seen = Seen::unreadable;
+        return view;
+    }
+    const FileStamp stamp = StampOf(data);
+    view.size = stamp.size;
+    if (KeptOnline(data.dwFileAttributes)) {
+        view.seen = Seen::online;
+        return view;
+    }
+    const auto known = m_facts.find(path);
+    if (known != m_facts.end() && known->second.stamp == stamp && complete(known->second)) {
+        view.seen = Seen::known;
+        view.facts = &known->second;
+        return view;
+    }
+    view.seen = Seen::reading;
+    if (m_refreshingTip)
+        return view;
+    // Changed since it was read, or never read whole: read again. A file that could not
+    // be read is tried again each time its tip shows.
+    if (known != m_facts.end() && (known->second.stamp != stamp || !m_reader.Pending(row))) {
+        const bool unreadable = known->second.state == FileFacts::State::unreadable && known->second.stamp == stamp;
+        m_facts.erase(known);
+        if (row == PathRow::source)
+            ShowRelations();
+        ReadRow(row);
+        if (unreadable)
+            view.seen = Seen::unreadable;
+    } else if (known == m_facts.end() && !m_reader.Pending(row)) {
+        ReadRow(row);
+    }
+    return view;
+}
+
+const FileFacts* CPatcherDlg::SourceRelations() const
+{
+    const auto known = m_facts.find(m_sourcePath);
+    if (m_sourcePath.empty() || !m_hunks || known == m_facts.end() || !complete(known->second) ||
+        known->second.relationsOf != m_hunks)
+        return nullptr;
+    return &known->second;
+}
+
+std::string CPatcherDlg::SourceLineOf(std::size_t index) const
+{
+    if (m_sourcePath.empty())
+        return {};
+    if (const FileFacts* source = SourceRelations())
+        return index < source->relations.size() ? SourceLine(source->relations[index], source->stamp.size) : "";
+    const auto known = m_facts.find(m_sourcePath);
+    if (known != m_facts.end() && !complete(known->second) && !m_reader.Pending(PathRow::source))
+        return {};  // missing, unreadable or kept online: nothing to say of it
+    return "Reading the source...";
+}
+
+void CPatcherDlg::ShowRelations()
+{
+    const FileFacts* source = SourceRelations();
+    std::vector<bool> dimmed;
+    if (source) {
+        dimmed.resize(source->relations.size());
+        for (std::size_t i = 0; i < dimmed.size(); ++i)
+            dimmed[i] = ChangesNothing(source->relations[i]);
+    }
+    DimCheckListItems(m_hunkList, std::move(dimmed));
+}
+
+INT_PTR CPatcherDlg::OnReaderAnswers(WPARAM, LPARAM)
+{
+    bool source = false;
+    for (CFileReader::Answer& answer : m_reader.TakeAnswers()) {
+        if (PathOf(answer.row) != answer.path)
+            continue;
+        source = source || answer.row == PathRow::source;
+        FileFacts& facts = m_facts[answer.path];
+        if (answer.facts.state != FileFacts::State::unchanged) {
+            facts = std::move(answer.facts);
+        } else if (facts.stamp != answer.facts.stamp || !complete(facts)) {
+            m_facts.erase(answer.path);  // what it was compared with has gone meanwhile
+        } else if (answer.facts.relationsOf) {
+            facts.relationsOf = std::move(answer.facts.relationsOf);
+            facts.relations = std::move(answer.facts.relations);
+        }
+    }
+    if (source)
+        ShowRelations();
+    ReadWhatIsMissing();
+    // An open tip shows what just came, where it stands.
+    m_refreshingTip = true;
+    m_tips.Refresh();
+    m_refreshingTip = false;
+    return TRUE;
 }
 
 // A file dropped on a row's group is chosen for that row; an .ips file dropped anywhere

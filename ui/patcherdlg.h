@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "framework/checklistbox.h"
@@ -10,6 +12,8 @@
 #include "framework/win32/gdi.h"
 #include "framework/win32/tooltip.h"
 #include "patch/hunkset.h"
+#include "patch/relation.h"
+#include "ui/filereader.h"
 #include "ui/logo.h"
 #include "ui/pathinfo.h"
 
@@ -45,10 +49,25 @@ private:
     INT_PTR OnNotify(WPARAM, LPARAM header);
     INT_PTR OnMouseMove(WPARAM keys, LPARAM point);
     INT_PTR OnLButtonDown(WPARAM keys, LPARAM point);
+    INT_PTR OnReaderAnswers(WPARAM, LPARAM);
     // The tooltip of path row id (IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH); empty
     // while the row has no file.
     std::string PathRowText(UINT_PTR id);
     void TakeDroppedFile(const std::wstring& path, POINT point);
+
+    // The background reader: what it is asked and what the window makes of its answers.
+    const std::string& PathOf(PathRow row) const;
+    // Asks for what row's file needs, even what is known: the file may have changed.
+    void ReadRow(PathRow row);
+    // Asks for what a row's file still needs and nobody has asked for.
+    void ReadWhatIsMissing();
+    // The row's file as it stands now, with the reader's facts if they are of it.
+    FileView ViewOf(PathRow row);
+    // The source's facts, when they hold what each hunk of the loaded patch does to it.
+    const FileFacts* SourceRelations() const;
+    std::string SourceLineOf(std::size_t index) const;
+    // Greys the rows whose hunks change nothing, once that is known.
+    void ShowRelations();
 
     static const Command<CPatcherDlg> kCommands[];
     static const Message<CPatcherDlg> kMessages[];
@@ -64,5 +83,8 @@ private:
     CLogo m_logo;
     CToolTip m_tips;
     ToolTipText m_tipText;  // the path row's tip on show
-    CPathInfo m_pathInfo;
+    CFileReader m_reader;
+    std::map<std::string, FileFacts> m_facts;     // by path: what the reader last found
+    std::shared_ptr<const HunkSnapshot> m_hunks;  // the loaded patch's, as the reader reads them
+    bool m_refreshingTip = false;                 // a tip asks for its text again: ask the reader nothing
 };

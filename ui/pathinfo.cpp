@@ -1,18 +1,50 @@
 #include "ui/pathinfo.h"
 
 #include <cstdio>
-#include <optional>
-
-#include "framework/file.h"
-#include "framework/win32/filehashes.h"
-#include "framework/win32/waitcursor.h"
 
 namespace {
 
-constexpr std::uint64_t kHashLimit = 1ull << 30;      // past this, hashing would keep the user waiting
-constexpr std::uint64_t kWaitCursorFrom = 8ull << 20;  // hashing this much takes a noticeable moment
+const char kComputing[] = "Computing the hashes...";
 
-const char kCannotRead[] = "The file cannot be read.";
+std::string hashLines(const FileHashes& hashes)
+{
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(hashes.crc32));
+    std::string lines = std::string("CRC32 ") + crc;
+    for (const auto& line : {std::make_pair("MD5 ", &hashes.digests.md5), std::make_pair("SHA-1 ", &hashes.digests.sha1),
+                             std::make_pair("SHA-256 ", &hashes.digests.sha256)})
+        if (!line.second->empty())
+            lines += "\n" + (line.first + *line.second);
+    return lines;
+}
+
+// The file's hash of the clipboard hash's kind, in lower case; empty when unknown.
+std::string sameKind(const std::string& hash, const FileHashes& hashes)
+{
+    switch (hash.size()) {
+    case 8: {
+        char crc[16];
+        std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(hashes.crc32));
+        return crc;
+    }
+    case 32: return hashes.digests.md5;
+    case 40: return hashes.digests.sha1;
+    default: return hashes.digests.sha256;
+    }
+}
+
+std::string clipboardLine(const std::string& hash, const FileFacts& facts, PathRow row)
+{
+    const char* kind = hash.size() == 8 ? "CRC32" : hash.size() == 32 ? "MD5" : hash.size() == 40 ? "SHA-1" : "SHA-256";
+    const std::string whole = sameKind(hash, facts.whole);
+    if (whole.empty())
+        return {};  // the system gave no such hash: nothing to compare
+    if (whole == hash)
+        return std::string("Matches the ") + kind + " on the clipboard.";
+    if (row == PathRow::source && facts.headerless && sameKind(hash, *facts.headerless) == hash)
+        return std::string("Matches, without its copier header, the ") + kind + " on the clipboard.";
+    return std::string("Does not match the ") + kind + " on the clipboard.";
+}
 
 }  // namespace
 
@@ -24,49 +56,78 @@ std::string SizeText(std::uint64_t size)
     return text;
 }
 
-std::string CPathInfo::Describe(const std::string& path, std::uint64_t& size, bool& sizeKnown)
+std::string PathRowText(PathRow row, const FileView& file, const std::vector<std::string>& rowLines,
+                        const std::string& clipboardHash)
 {
-    sizeKnown = false;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? "The file does not exist."
-                                                                              : kCannotRead;
+    using Seen = FileView::Seen;
+    if (file.seen == Seen::missing)
+        return "The file does not exist.";
+    if (file.seen == Seen::unreadable)
+        return "The file cannot be read.";
+    const FileFacts* facts = file.seen == Seen::known ? file.facts : nullptr;
+    const bool hashed = facts && facts->state == FileFacts::State::hashed;
+    std::string text = SizeText(file.size) + "\n";
+    if (file.seen == Seen::online)
+        text += "Kept online only: not read until Patch needs it.";
+    else if (!facts)
+        text += kComputing;
+    else
+        text += hashed ? hashLines(facts->whole) : "Too large to hash here.";
+    if (row == PathRow::source && file.size % 1024 == 512) {
+        text += "\nThe size suggests a 512-byte copier header at the start.";
+        if (hashed && facts->headerless)
+            text += "\nWithout the copier header:\n" + hashLines(*facts->headerless);
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return kCannotRead;
-    size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    sizeKnown = true;
-    const auto known = m_known.find(path);
-    if (known != m_known.end() && known->second.size == size &&
-        CompareFileTime(&known->second.written, &data.ftLastWriteTime) == 0)
-        return known->second.lines;
+    for (const std::string& line : rowLines)
+        text += "\n" + line;
+    if (hashed && !clipboardHash.empty()) {
+        const std::string line = clipboardLine(clipboardHash, *facts, row);
+        if (!line.empty())
+            text += "\n" + line;
+    }
+    return text;
+}
 
-    std::string lines = SizeText(size);
-    if (size > kHashLimit) {
-        lines += "\nToo large to hash here.";
-    } else {
-        CFile file;
-        if (!file.Open(path.c_str(), CFile::modeReadShared))
-            return kCannotRead;
-        FileHashes hashes;
-        try {
-            std::optional<CWaitCursor> wait;
-            if (size >= kWaitCursorFrom)
-                wait.emplace();
-            hashes = HashFile(file);
-        } catch (const CFileException&) {
-            return kCannotRead;
-        }
-        file.Abort();
-        char crc[16];
-        std::snprintf(crc, sizeof crc, "%08X", static_cast<unsigned>(hashes.crc32));
-        lines += std::string("\nCRC32 ") + crc;
-        for (const auto& line : {std::make_pair("MD5 ", &hashes.md5), std::make_pair("SHA-1 ", &hashes.sha1),
-                                 std::make_pair("SHA-256 ", &hashes.sha256)})
-            if (!line.second->empty())
-                lines += "\n" + (line.first + *line.second);
+std::string ClipboardHash(const std::wstring& text)
+{
+    const wchar_t* blank = L" \t\r\n";
+    const std::size_t first = text.find_first_not_of(blank);
+    if (first == std::wstring::npos)
+        return {};
+    std::wstring hash = text.substr(first, text.find_last_not_of(blank) - first + 1);
+    if (hash.size() > 2 && hash[0] == L'0' && (hash[1] == L'x' || hash[1] == L'X'))
+        hash.erase(0, 2);
+    const std::size_t n = hash.size();
+    if (n != 8 && n != 32 && n != 40 && n != 64)
+        return {};
+    std::string lower;
+    for (const wchar_t c : hash) {
+        if (c >= L'0' && c <= L'9')
+            lower += static_cast<char>(c);
+        else if ((c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'))
+            lower += static_cast<char>(c | 0x20);
+        else
+            return {};
     }
-    m_known[path] = Known{size, data.ftLastWriteTime, lines};
-    return lines;
+    return lower;
+}
+
+std::wstring ClipboardText(HWND owner)
+{
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(owner))
+        return {};
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            // The clipboard's block may be longer than its text, and need not end in a zero.
+            const SIZE_T room = GlobalSize(data) / sizeof(wchar_t);
+            std::size_t length = 0;
+            while (length < room && chars[length] != L'\0')
+                ++length;
+            text.assign(chars, length);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
 }

@@ -1,28 +1,38 @@
 #pragma once
-// What a path row's tooltip says of its file: its size and hashes. Hashes are kept for
-// each path with the size and last-write time they were made for, so hovering again costs
-// nothing and a file that changed is hashed again.
-
-#include <windows.h>
+// What a path row's tooltip says of its file: its size, its hashes or why there are none,
+// what its row adds, and whether the hash on the clipboard is the file's.
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <vector>
 
-class CPathInfo {
-public:
-    // The lines for the file at path, joined by "\n"; size is set when the file's size is
-    // known, and left alone otherwise.
-    std::string Describe(const std::string& path, std::uint64_t& size, bool& sizeKnown);
-
-private:
-    struct Known {
-        std::uint64_t size;
-        FILETIME written;
-        std::string lines;
-    };
-    std::map<std::string, Known> m_known;
-};
+#include "ui/filereader.h"
 
 // "%1 bytes (0x%2)", singular for one byte.
 std::string SizeText(std::uint64_t size);
+
+// The file as its row's tooltip shows it.
+struct FileView {
+    enum class Seen {
+        missing,
+        unreadable,
+        online,   // its bytes are kept elsewhere: not read
+        reading,  // the reader is still at it
+        known,    // facts are the reader's for the file as it stands
+    };
+    Seen seen = Seen::missing;
+    std::uint64_t size = 0;
+    const FileFacts* facts = nullptr;  // known only
+};
+
+// The lines of row's tooltip, joined by "\n": size, hashes, what the size suggests, then
+// rowLines, then what clipboardHash (as ClipboardHash gives it) says of the file.
+std::string PathRowText(PathRow row, const FileView& file, const std::vector<std::string>& rowLines,
+                        const std::string& clipboardHash);
+
+// The hash a user copied from a read-me: the text with spaces, tabs and line ends trimmed
+// and a "0x" taken off, when that is 8, 32, 40 or 64 hex digits; in lower case. Empty
+// for any other text.
+std::string ClipboardHash(const std::wstring& text);
+// The clipboard's text, if it holds text and no other program holds it open.
+std::wstring ClipboardText(HWND owner);

@@ -274,25 +274,26 @@ struct Oleacc {
     decltype(&LresultFromObject) resultFromObject;
 };
 
-const Oleacc& oleacc()
+// Null when the system has no accessibility library to give.
+const Oleacc* oleacc()
 {
-    static const Oleacc calls = [] {
-        const HMODULE library = LoadSystemLibrary(L"oleacc.dll");
-        return Oleacc{LibraryFunction<decltype(&CreateStdAccessibleObject)>(library, "CreateStdAccessibleObject"),
-                      LibraryFunction<decltype(&LresultFromObject)>(library, "LresultFromObject")};
-    }();
-    return calls;
+    static const std::optional<Oleacc> calls =
+        LoadSystemFunctions<Oleacc>(L"oleacc.dll", [](SystemLibrary& library, Oleacc& c) {
+            library.Get(c.createStandard, "CreateStdAccessibleObject");
+            library.Get(c.resultFromObject, "LresultFromObject");
+        });
+    return calls ? &*calls : nullptr;
 }
 
 }  // namespace
 
 LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam)
 {
-    const Oleacc& calls = oleacc();
-    if (!calls.createStandard || !calls.resultFromObject)
+    const Oleacc* calls = oleacc();
+    if (!calls)
         return 0;
     IAccessible* standard = nullptr;
-    if (FAILED(calls.createStandard(window, OBJID_CLIENT, __uuidof(IAccessible),
+    if (FAILED(calls->createStandard(window, OBJID_CLIENT, __uuidof(IAccessible),
                                    reinterpret_cast<void**>(&standard))))
         return 0;
     auto* object = new (std::nothrow) AccessibleCheckList(window, standard);
@@ -300,7 +301,7 @@ LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam)
         standard->Release();
         return 0;
     }
-    const LRESULT reference = calls.resultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
+    const LRESULT reference = calls->resultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
     object->Release();
     return reference;
 }

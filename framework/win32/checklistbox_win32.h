@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include <vector>
+
 #include "framework/checklistbox.h"
 #include "framework/win32/checklistbox_word.h"
 
@@ -15,6 +17,7 @@ struct CCheckListBox::Impl {
     WNDPROC listBoxProc = nullptr;  // the list box's own procedure while it is subclassed
     bool redrawOff = false;         // WM_SETREDRAW FALSE seen: a whole repaint follows
     HTHEME theme = nullptr;         // owned: the button style's check boxes; none when classic
+    std::vector<bool> dimmed;       // by item data: labels drawn in grey
 
     // The data word of one item, as this list last wrote or read it, kept only while the
     // list's own procedure sees every message (it forgets the word on any that could

@@ -108,24 +108,22 @@ struct ThemeCalls {
     decltype(&DrawThemeBackground) draw;
 };
 
-const ThemeCalls& themeCalls()
+// Null when the system has no visual styles to give.
+const ThemeCalls* themeCalls()
 {
-    static const ThemeCalls calls = [] {
-        const HMODULE uxtheme = LoadSystemLibrary(L"uxtheme.dll");
-        ThemeCalls found{LibraryFunction<decltype(&OpenThemeData)>(uxtheme, "OpenThemeData"),
-                         LibraryFunction<decltype(&CloseThemeData)>(uxtheme, "CloseThemeData"),
-                         LibraryFunction<decltype(&DrawThemeBackground)>(uxtheme, "DrawThemeBackground")};
-        if (!found.open || !found.close || !found.draw)
-            found = {};
-        return found;
-    }();
-    return calls;
+    static const std::optional<ThemeCalls> calls =
+        LoadSystemFunctions<ThemeCalls>(L"uxtheme.dll", [](SystemLibrary& library, ThemeCalls& c) {
+            library.Get(c.open, "OpenThemeData");
+            library.Get(c.close, "CloseThemeData");
+            library.Get(c.draw, "DrawThemeBackground");
+        });
+    return calls ? &*calls : nullptr;
 }
 
 void closeTheme(CCheckListBox::Impl& impl)
 {
     if (impl.theme)
-        themeCalls().close(impl.theme);
+        themeCalls()->close(impl.theme);
     impl.theme = nullptr;
 }
 
@@ -138,8 +136,8 @@ void openTheme(CCheckListBox::Impl& impl)
     if (SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
         (contrast.dwFlags & HCF_HIGHCONTRASTON))
         return;
-    if (themeCalls().open)
-        impl.theme = themeCalls().open(impl.hwnd, L"Button");
+    if (const ThemeCalls* calls = themeCalls())
+        impl.theme = calls->open(impl.hwnd, L"Button");
 }
 
 // The theme's check box, normal state, in the same square as the classic one.
@@ -148,7 +146,7 @@ void drawThemedCheckBox(HTHEME theme, HDC dc, int x, int y, int check, bool enab
     const int base = check == 0 ? CBS_UNCHECKEDNORMAL : check == 1 ? CBS_CHECKEDNORMAL : CBS_MIXEDNORMAL;
     const int state = enabled ? base : base + (CBS_UNCHECKEDDISABLED - CBS_UNCHECKEDNORMAL);
     const RECT box{x, y, x + boxSize(), y + boxSize()};
-    themeCalls().draw(theme, dc, BP_CHECKBOX, state, &box, nullptr);
+    themeCalls()->draw(theme, dc, BP_CHECKBOX, state, &box, nullptr);
 }
 
 std::string itemText(HWND list, UINT index)
@@ -164,7 +162,7 @@ std::string itemText(HWND list, UINT index)
 
 // Every request repaints the whole row, focus included, so nothing depends on what
 // an earlier request left on the screen.
-void drawItem(const DRAWITEMSTRUCT& item, HTHEME theme)
+void drawItem(const DRAWITEMSTRUCT& item, const CCheckListBox::Impl& impl)
 {
     HDC dc = item.hDC;
     const RECT row = item.rcItem;
@@ -179,8 +177,8 @@ void drawItem(const DRAWITEMSTRUCT& item, HTHEME theme)
     const int check = CheckOfWord(item.itemData);
     const int height = row.bottom - row.top;
     const int boxX = row.left + boxInset(), boxY = row.top + std::max(0, (height - boxSize()) / 2);
-    if (theme)
-        drawThemedCheckBox(theme, dc, boxX, boxY, check, enabled);
+    if (impl.theme)
+        drawThemedCheckBox(impl.theme, dc, boxX, boxY, check, enabled);
     else
         drawCheckBox(dc, boxX, boxY, check, enabled);
 
@@ -188,7 +186,9 @@ void drawItem(const DRAWITEMSTRUCT& item, HTHEME theme)
     label.left += CheckAreaWidth();
     const std::string text = itemText(item.hwndItem, item.itemID);
     SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
-    TextColours colours(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT), GetSysColor(COLOR_WINDOW),
+    const std::uint32_t data = ItemDataOfWord(item.itemData);
+    const bool dim = !enabled || (data < impl.dimmed.size() && impl.dimmed[data]);
+    TextColours colours(dc, GetSysColor(dim ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW),
                         TRANSPARENT);
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &label,
               DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
@@ -228,9 +228,11 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
         return tipResult;
     if (message == WM_SETREDRAW)
         list.impl().redrawOff = wParam == FALSE;
+    if (message == LB_RESETCONTENT)
+        list.impl().dimmed.clear();
     if (message == ReflectedMessage()) {
         if (wParam == WM_DRAWITEM) {
-            drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), list.impl().theme);
+            drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), list.impl());
             return TRUE;
         }
         if (wParam == WM_MEASUREITEM) {
@@ -367,6 +369,16 @@ bool ToggleCheckListItem(HWND window, int index)
         return false;
     toggle(*list, window, index);
     return true;
+}
+
+void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed)
+{
+    CCheckListBox::Impl& impl = list.impl();
+    if (impl.dimmed == dimmed)
+        return;
+    impl.dimmed = std::move(dimmed);
+    if (impl.hwnd)
+        InvalidateRect(impl.hwnd, nullptr, FALSE);
 }
 
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list)

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/checklistbox.h"
 #include "framework/win32/dialog.h"
 
@@ -24,6 +26,10 @@ bool AttachCheckList(CCheckListBox& list, HWND control);
 // Toggles item index of a check list's window as a click on its box does, the owner's
 // notification included. False when window is no check list or has no such item.
 bool ToggleCheckListItem(HWND window, int index);
+
+// Draws the label of each item whose item data d has dimmed[d] set in the system's grey
+// text colour, ticked or not; an empty vector dims none. An emptied list forgets it.
+void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed);
 
 // Attaches list to the dialog's control id at the first exchange, in either direction.
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list);

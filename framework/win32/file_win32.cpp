@@ -7,6 +7,7 @@
 
 #include "framework/file_sys.h"
 #include "framework/win32/file_calls.h"
+#include "framework/win32/handle.h"
 
 namespace {
 
@@ -16,24 +17,6 @@ HANDLE asHandle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 // ReadFile and WriteFile take 32-bit counts.
 constexpr std::size_t kChunk = 0x40000000;
-
-// A handle that a primitive opens for its own use and closes on the way out.
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE h) : m_h(h) {}
-    ~ScopedHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            CloseHandle(m_h);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    HANDLE get() const { return m_h; }
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_h;
-};
 
 // Attributes a replaced file hands on to the file that takes its place. Read-only is
 // not among them: a read-only destination is refused, never replaced.
@@ -54,9 +37,9 @@ bool flushed(HANDLE h)
 // commits, on NTFS, the file's metadata and with it the rename to the log.
 void flushByName(const char* path)
 {
-    ScopedHandle h(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    UniqueFileHandle h(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr));
-    if (h.valid())
+    if (h)
         flushed(h.get());
 }
 
@@ -278,9 +261,9 @@ bool replace(const char* from, const char* to, std::string& kept)
 bool fileId(const char* path, CFileId& id)
 {
     // Asking for no access right lets this look at files others hold open exclusively.
-    ScopedHandle h(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    UniqueFileHandle h(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!h.valid())
+    if (!h)
         return false;
     FILE_ID_INFO full;
     static_assert(sizeof full.FileId.Identifier == sizeof id.file, "128-bit file numbers");

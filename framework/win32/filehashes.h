@@ -1,19 +1,30 @@
 #pragma once
-// A file's CRC32, MD5, SHA-1 and SHA-256, read once. The last three come from the
-// system's bcrypt, loaded from the system folder on first use: it is not among the
-// libraries Windows protects from planting.
+// The MD5, SHA-1 and SHA-256 of a stream of bytes, from the system's bcrypt, loaded from
+// the system folder on first use: it is not among the libraries Windows protects from
+// planting.
 
-#include <cstdint>
+#include <cstddef>
+#include <memory>
 #include <string>
 
-class CFile;
-
-struct FileHashes {
-    std::uint32_t crc32 = 0;
+struct Digests {
     // Lower-case hex, as md5sum, sha1sum and sha256sum print them; empty where the
     // system gives no such hash.
     std::string md5, sha1, sha256;
 };
 
-// Reads file from where it stands to its end. Raises CFileException when a read fails.
-FileHashes HashFile(CFile& file);
+// Takes bytes in order, on any one thread, and gives their digests once.
+class CDigester {
+public:
+    CDigester();
+    ~CDigester();
+    CDigester(const CDigester&) = delete;
+    CDigester& operator=(const CDigester&) = delete;
+
+    void Add(const unsigned char* data, std::size_t size);
+    Digests Finish();
+
+private:
+    class Hash;
+    std::unique_ptr<Hash> m_md5, m_sha1, m_sha256;
+};

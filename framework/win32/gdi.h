@@ -4,41 +4,12 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "framework/win32/handle.h"
 
-// Owns a GDI object (font, brush, pen, bitmap) and deletes it. Move-only.
-template <class Handle>
-class GdiObject {
-public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : m_handle(handle) {}
-    ~GdiObject() { reset(); }
-    GdiObject(GdiObject&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept
-    {
-        if (this != &other)
-            reset(std::exchange(other.m_handle, nullptr));
-        return *this;
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-
-    Handle get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-    void reset(Handle handle = nullptr)
-    {
-        if (m_handle)
-            DeleteObject(m_handle);
-        m_handle = handle;
-    }
-
-private:
-    Handle m_handle = nullptr;
-};
-
-using OwnedFont = GdiObject<HFONT>;
-using OwnedBrush = GdiObject<HBRUSH>;
-using OwnedBitmap = GdiObject<HBITMAP>;
+// GDI objects the program created, deleted when their owner goes.
+using OwnedFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using OwnedBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using OwnedBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 
 // Selects an object into a device context for the scope and puts the old one back.
 class SelectedObject {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 // Keeps every later library search to the system folder. Where the system cannot
 // (Windows 7 without its 2011 update), the search stays as it was.
 void RestrictLibrarySearch();
@@ -16,4 +18,37 @@ template <class Function>
 Function LibraryFunction(HMODULE library, const char* name)
 {
     return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+}
+
+// A library of the system folder, loaded by full path, as a table of its functions is
+// filled from it: a table is only as good as its least function.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const wchar_t* name) : m_module(LoadSystemLibrary(name)) {}
+
+    // Sets function to the library's function name, or to null when it has none.
+    template <class Function>
+    void Get(Function& function, const char* name)
+    {
+        function = LibraryFunction<Function>(m_module, name);
+        m_complete = m_complete && function != nullptr;
+    }
+    bool Complete() const { return m_complete; }
+
+private:
+    HMODULE m_module;  // kept for the life of the process
+    bool m_complete = m_module != nullptr;
+};
+
+// A table of functions of the system library name, filled by fill(library, table); empty
+// when the library or any function it asks for is missing. Call it once, into a static.
+template <class Table, class Fill>
+std::optional<Table> LoadSystemFunctions(const wchar_t* name, Fill fill)
+{
+    SystemLibrary library(name);
+    Table table{};
+    fill(library, table);
+    if (!library.Complete())
+        return std::nullopt;
+    return table;
 }

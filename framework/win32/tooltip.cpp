@@ -57,6 +57,20 @@ void CToolTip::Pop()
         SendMessageA(m_hWnd, TTM_POP, 0, 0);
 }
 
+void CToolTip::Refresh()
+{
+    if (!Showing())
+        return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    if (!SendMessageA(m_hWnd, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+        return;
+    // A callback tool asks for its text again only when told its text is a callback anew:
+    // TTM_UPDATE shows the text it has.
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(m_hWnd, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 bool AnswerToolTipText(LPARAM notification, const std::string& text, ToolTipText& buffer)
 {
     const auto* header = reinterpret_cast<const NMHDR*>(notification);

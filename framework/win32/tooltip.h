@@ -27,6 +27,8 @@ public:
     // Hides the tip; the next mouse message shows it again after the usual delay.
     void Pop();
     bool Showing() const { return m_hWnd && IsWindowVisible(m_hWnd); }
+    // Asks the tool on show for its text again and shows that in place.
+    void Refresh();
 
 private:
     HWND m_hWnd = nullptr;  // owned by the owner window: destroyed with it

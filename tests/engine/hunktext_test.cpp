@@ -1,11 +1,12 @@
-// What a hunk's tooltip and accessible description say, each rule at its edges.
+// What a hunk's tooltip and accessible description say, and what each hunk does to a
+// source, each rule at its edges.
 
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-#include "framework/file.h"
 #include "patch/hunkset.h"
+#include "patch/relation.h"
 #include "support.h"
 
 namespace {
@@ -20,15 +21,14 @@ Bytes counting(std::size_t n)
     return b;
 }
 
-constexpr const char* kNone = "";
-constexpr const char* kSource = "source.bin";  // counting(16)
-constexpr const char* kGone = "gone.bin";
+constexpr bool kNone = false;
+constexpr bool kSource = true;  // counting(16)
 
 struct Case {
     const char* what;
     PatchFile patch;
     std::size_t index;   // of the hunk described, in file order
-    const char* source;  // a file name in the test's folder; empty: none chosen
+    bool source;         // the hunk's relation to counting(16) is part of the text
     std::string expected;
 };
 
@@ -80,29 +80,79 @@ TEST(HunkText, EachRuleAtItsEdges)
         {"starting at the source's end", records({lit(0x10, {1})}), 0, kSource,
          "Writes 1 byte at 0x000010.\nStarts past the end of the source (16 bytes)."},
         {"no source chosen", records({lit(0x3, {7})}), 0, kNone, "Writes 1 byte at 0x000003."},
-        {"a source that is gone", records({lit(0x3, {7})}), 0, kGone, "Writes 1 byte at 0x000003."},
     };
     ScratchDir dir;
-    const std::string patchPath = dir.path("patch.ips"), sourcePath = dir.path(kSource);
-    writeFile(sourcePath, counting(16));
+    const std::string patchPath = dir.path("patch.ips");
+    const Bytes source = counting(16);
     TestList list;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         writeFile(patchPath, c.patch.encode());
         CHunkSet set;
         ASSERT_TRUE(set.LoadPatch(patchPath, *list));
-        EXPECT_EQ(set.HunkText(c.index, *c.source ? dir.path(c.source) : ""), c.expected);
+        std::string line;
+        if (c.source) {
+            const HunkSnapshot hunks(set);
+            RelationScan scan(hunks, source.size());
+            scan.Add(0, source.data(), source.size());
+            line = SourceLine(scan.Finish()[c.index], source.size());
+        }
+        EXPECT_EQ(set.HunkText(c.index, line), c.expected);
     }
-
-    // A one-byte source, read while another program holds it open for reading and writing.
-    writeFile(sourcePath, {0});
-    CFile other;
-    ASSERT_TRUE(other.Open(sourcePath.c_str(), CFile::modeReadShared));
-    writeFile(patchPath, records({lit(0x1, {1})}).encode());
-    CHunkSet set;
-    ASSERT_TRUE(set.LoadPatch(patchPath, *list));
-    EXPECT_EQ(set.HunkText(0, sourcePath), "Writes 1 byte at 0x000001.\nStarts past the end of the source (1 byte).");
     EXPECT_TRUE(takeReports().empty());
+}
+
+// The relations of hunks that span blocks, overlap and lie around the source's end come
+// out the same however the source is split, from only the span they cover; and the Patch
+// row's line counts the hunks that write within the stated size.
+TEST(Relation, AnySplitOfTheSourceAndTheFitOfThePatch)
+{
+    const Bytes source = counting(40);
+    const Bytes held = Bytes(source.begin() + 3, source.begin() + 12);
+    const PatchFile patch = records({lit(0x18, counting(8)), lit(0x3, held), lit(0x4, {4, 5, 6, 7, 8, 0}),
+                                     run(0x9, 0, 1), lit(0x26, {0x26, 0x27, 9}), lit(0x28, {1}), lit(0x30, {1}),
+                                     lit(0x5, {5, 6, 7})},
+                                    0x30);
+    ScratchDir dir;
+    writeFile(dir.path("patch.ips"), patch.encode());
+    TestList list;
+    CHunkSet set;
+    ASSERT_TRUE(set.LoadPatch(dir.path("patch.ips"), *list));
+    const HunkSnapshot hunks(set);
+    using E = HunkEffect;
+    const std::vector<std::pair<E, std::uint32_t>> expected = {
+        {E::changes, 8},     {E::held, 0},       {E::changes, 1}, {E::nothing, 0},
+        {E::reachesPast, 0}, {E::startsPast, 0}, {E::nothing, 0}, {E::held, 0}};
+    for (std::size_t block : {1, 3, 7, 40}) {
+        SCOPED_TRACE("blocks of " + std::to_string(block));
+        RelationScan scan(hunks, source.size());
+        EXPECT_EQ(scan.First(), 0x3u);
+        EXPECT_EQ(scan.End(), 0x20u);
+        for (std::uint64_t at = scan.First(); at < scan.End(); at += block)
+            scan.Add(at, source.data() + at, std::min<std::size_t>(block, source.size() - at));
+        ASSERT_TRUE(scan.Complete());
+        const std::vector<HunkRelation> relations = scan.Finish();
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(relations[i].effect, expected[i].first) << "hunk " << i;
+            EXPECT_EQ(relations[i].differing, expected[i].second) << "hunk " << i;
+        }
+        EXPECT_EQ(relations[1].compared, 9u);
+        EXPECT_EQ(FitLine(relations), "The source already holds the bytes of 2 of 6 hunks.");
+    }
+    RelationScan part(hunks, source.size());
+    part.Add(0, source.data(), 0x1F);
+    EXPECT_FALSE(part.Complete()) << "a source that ends early leaves the hunk at 0x18 unknown";
+
+    auto fit = [](std::vector<E> effects) {
+        std::vector<HunkRelation> relations;
+        for (E effect : effects)
+            relations.push_back({effect, 1, 0});
+        return FitLine(relations);
+    };
+    EXPECT_EQ(fit({E::nothing}), "");
+    EXPECT_EQ(fit({E::startsPast, E::changes, E::nothing}), "Every hunk changes the source.");
+    EXPECT_EQ(fit({E::held, E::nothing, E::held}), "The source already holds every hunk's bytes: it looks patched already.");
+    EXPECT_EQ(fit({E::held, E::reachesPast}), "The source already holds the bytes of 1 of 2 hunks.");
 }
 
 }  // namespace

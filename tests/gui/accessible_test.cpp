@@ -408,24 +408,30 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     EXPECT_EQ(app.tipAt(list, centre(app.rowRect(2)), hunkTexts[2]), hunkTexts[2]) << "row 2";
     EXPECT_EQ(app.tipAt(list, centre(app.rowRect(0)), hunkTexts[0]), hunkTexts[0]) << "row 0, after row 2";
 
-    const std::vector<std::string> digests = debianDigests(sourcePath);
-    char crc[16];
-    std::snprintf(crc, sizeof crc, "%08X", crc32(source));
-    const std::string sourceText = "66048 bytes (0x10200)\nCRC32 " + std::string(crc) + "\nMD5 " + digests[0] +
-                                   "\nSHA-1 " + digests[1] + "\nSHA-256 " + digests[2] +
-                                   "\nThe size suggests a 512-byte copier header at the start.";
+    auto hashLines = [](const Bytes& bytes, const std::string& path) {
+        const std::vector<std::string> digests = debianDigests(path);
+        char crc[16];
+        std::snprintf(crc, sizeof crc, "%08X", crc32(bytes));
+        return "CRC32 " + std::string(crc) + "\nMD5 " + digests[0] + "\nSHA-1 " + digests[1] + "\nSHA-256 " +
+               digests[2];
+    };
+    const Bytes headerless(source.begin() + 512, source.end());
+    const std::string headerlessPath = joinPath(folder, "headerless.bin");
+    writeFile(headerlessPath, headerless);
+    const std::string sourceText = "66048 bytes (0x10200)\n" + hashLines(source, sourcePath) +
+                                   "\nThe size suggests a 512-byte copier header at the start.\n"
+                                   "Without the copier header:\n" +
+                                   hashLines(headerless, headerlessPath);
     HWND sourceRow = app.item(IDC_SOURCE_PATH);
     RECT row;
     GetClientRect(sourceRow, &row);
     EXPECT_EQ(app.tipAt(sourceRow, centre(row), sourceText), sourceText) << "the Source row";
     const Bytes patchBytes = readFile(patchPath);
-    const std::vector<std::string> patchDigests = debianDigests(patchPath);
-    std::snprintf(crc, sizeof crc, "%08X", crc32(patchBytes));
     char size[48];
     std::snprintf(size, sizeof size, "%zu bytes (0x%zX)", patchBytes.size(), patchBytes.size());
-    const std::string patchText = std::string(size) + "\nCRC32 " + crc + "\nMD5 " + patchDigests[0] +
-                                  "\nSHA-1 " + patchDigests[1] + "\nSHA-256 " + patchDigests[2] +
-                                  "\nStates an output size of 66048 bytes (0x10200).";
+    const std::string patchText = std::string(size) + "\n" + hashLines(patchBytes, patchPath) +
+                                  "\nStates an output size of 66048 bytes (0x10200)."
+                                  "\nThe source already holds the bytes of 1 of 3 hunks.";
     EXPECT_EQ(app.tipAt(app.item(IDC_PATCH_PATH), centre(row), patchText), patchText) << "the Patch row";
 
     EXPECT_EQ(Reader(list).description(2), hunkTexts[1]) << "what a reader hears of item 2";
