@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@
 #include "patch/hunkset.h"
 #include "tests/support/files.h"
 #include "tests/support/listhost.h"
+#include "tests/support/model.h"
 
 namespace {
 
@@ -127,7 +129,6 @@ struct Inputs {
 void makeInputs(Inputs& in)
 {
     in.source = in.dir.path("source.bin");
-    support::writeFile(in.source, support::randomBytes(kSourceSize, 1));
     const std::vector<benchgen::Record> records = benchgen::randomRecords(g_records, 1, 160, kSourceSize, 100);
     auto write = [&](Patch& patch, const char* name, std::vector<benchgen::Record> arranged, Order order) {
         benchgen::arrange(arranged, order, 7);
@@ -138,6 +139,15 @@ void makeInputs(Inputs& in)
     write(in.ascending, "ascending.ips", records, Order::ascending);
     write(in.descending, "descending.ips", records, Order::descending);
     write(in.random, "random.ips", records, Order::random);
+    // Every fourth record of the random patch is in the source already: rows that change
+    // nothing, as a partly patched file has them.
+    support::Bytes source = support::randomBytes(kSourceSize, 1);
+    const support::Bytes random = support::readFile(in.random.path);
+    const std::optional<support::PatchFile> held = support::readPatch(random.data(), random.size());
+    require(held.has_value(), "the random patch does not read back");
+    for (std::size_t i = 0; i < held->records.size(); i += 4)
+        std::copy(held->records[i].bytes.begin(), held->records[i].bytes.end(), source.begin() + held->records[i].offset);
+    support::writeFile(in.source, source);
     write(in.other, "other.ips", benchgen::randomRecords(g_records, 1, 160, kSourceSize, 101), Order::random);
     write(in.shown, "shown.ips", benchgen::randomRecords(g_shownRecords, 1, 160, kSourceSize, 300), Order::random);
     write(in.same[0], "same-small.ips", benchgen::sameRecords(kSameRecords[0], 0x1000, 16), Order::ascending);

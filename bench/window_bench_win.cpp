@@ -8,14 +8,19 @@
 //   (c) for Patch: the list walk, reading the source, and writing, flushing and
 //       replacing the output as the program does it;
 //   (d) for the selection commands: reading and writing each item's word, bare list.
-// Besides, what a tooltip costs: the text of a hunk in the middle of the list, and the
-// Source row's size and hashes the first time and again.
+// The commands run twice a run: with the rows that change nothing drawn grey, and with
+// that turned off by the benchmark, as the window was before it knew. Besides, what the
+// background reader costs: the source read with every hunk's relation, against the same
+// reader hashing alone; a hunk's text and the Source row's tip once it is read; and how
+// long the window takes to answer while a 1 GiB file is read.
 
 #include "bench/window_bench_win.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -23,6 +28,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/resource.h"
@@ -36,6 +42,7 @@
 #include "patch/hunkset.h"
 #include "tests/support/files.h"
 #include "tests/support/listhost.h"
+#include "ui/filereader.h"
 #include "ui/patcherdlg.h"
 
 namespace {
@@ -223,10 +230,50 @@ public:
     }
 };
 
+// The reader's own work, on this thread: the source hashed alone, and hashed with what
+// every hunk of the patch does to it.
+void readerFloors(const WindowBenchFiles& files, Times& times)
+{
+    CCheckListBox list;
+    NullList null;
+    list.impl().hwnd = null.hwnd();
+    CHunkSet set;
+    require(set.LoadPatch(files.patch, list), "the patch did not load");
+    list.impl().hwnd = nullptr;
+    const auto hunks = std::make_shared<const HunkSnapshot>(set);
+    const auto never = [] { return false; };
+    for (const bool relate : {false, true}) {
+        FileFacts facts;
+        const double start = now();
+        require(ReadFacts({files.source, {}, relate ? hunks : nullptr, false}, never, facts) &&
+                    facts.state == FileFacts::State::hashed,
+                "the reader did not hash the source");
+        times[relate ? "(e) the reader: hashes and every relation" : "(f) the reader: hashes alone"].push_back(
+            now() - start);
+    }
+}
+
+// A file of exactly 1 GiB, sparse where the file system allows.
+std::string gigabyteFile(const std::string& folder)
+{
+    const std::string path = support::joinPath(folder, "gigabyte.bin");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    require(file != INVALID_HANDLE_VALUE, "cannot make the 1 GiB file");
+    LARGE_INTEGER size;
+    size.QuadPart = kHashLimit;
+    const bool made = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    require(made, "cannot make the 1 GiB file");
+    return path;
+}
+
 // One run of the commands in a new main window, from a timer in its modal loop.
 class Script {
 public:
-    Script(const WindowBenchFiles& files, Times& times) : m_files(files), m_times(times) {}
+    Script(const WindowBenchFiles& files, Times& times, bool dimming, bool gigabyte)
+        : m_files(files), m_times(times), m_dimming(dimming), m_gigabyte(gigabyte)
+    {
+    }
 
     void run()
     {
@@ -252,6 +299,7 @@ private:
     }
 
     HWND window() const { return m_dialog->GetSafeHwnd(); }
+    HWND list() const { return GetDlgItem(window(), IDC_HUNK_LIST); }
 
     std::string count() const
     {
@@ -265,6 +313,9 @@ private:
         SendMessageA(window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window(), id)));
     }
 
+    // The name of a figure of the commands, in this run's variant.
+    std::string named(const char* name) const { return std::string(name) + (m_dimming ? "" : " [no grey]"); }
+
     // Runs body and times it until the window has painted.
     void time(const char* name, const std::function<void()>& body)
     {
@@ -272,7 +323,7 @@ private:
         const double start = now();
         body();
         settle(window());
-        m_times[name].push_back(now() - start);
+        m_times[named(name)].push_back(now() - start);
     }
 
     // The dialog's tooltip: the one window of that class it owns.
@@ -296,20 +347,53 @@ private:
         return search.found;
     }
 
-    // The Source row's tip as the tooltip asks for it when it is about to show.
-    std::string sourceTip(const char* name)
+    // A path row's tip as the tooltip asks for it when it is about to show.
+    std::string rowTip(int id)
     {
         NMTTDISPINFOA info{};
         info.hdr.hwndFrom = toolTip();
-        info.hdr.idFrom = IDC_SOURCE_PATH;
+        info.hdr.idFrom = static_cast<UINT_PTR>(id);
         info.hdr.code = TTN_GETDISPINFOA;
+        SendMessageA(window(), WM_NOTIFY, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&info));
+        return info.lpszText ? info.lpszText : "";
+    }
+    std::string middleHunkText() const
+    {
+        return DescribeCheckListItem(list(), static_cast<int>(m_files.listOrder.size() / 2));
+    }
+
+    // Lets the window take its messages until ready holds; the reader's answers come so.
+    void pumpUntil(const std::function<bool()>& ready, const char* what)
+    {
         const double start = now();
-        SendMessageA(window(), WM_NOTIFY, IDC_SOURCE_PATH, reinterpret_cast<LPARAM>(&info));
-        m_times[name].push_back(now() - start);
-        const std::string text = info.lpszText ? info.lpszText : "";
-        const bool hashed = text.find("\nSHA-256 ") != std::string::npos;
-        require(text.rfind("16777216 bytes (0x1000000)\nCRC32 ", 0) == 0 && hashed, "the Source tip says: " + text);
-        return text;
+        while (!ready()) {
+            require(now() - start < 300, std::string("the window never showed ") + what);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+    }
+    // Until the reader has read every chosen file and what the loaded patch does to the
+    // source; then, in the run without grey rows, their grey is taken away again.
+    void readerDone()
+    {
+        pumpUntil(
+            [&] {
+                const std::string text = middleHunkText();
+                if (text.find("Reading the source") != std::string::npos || text.find("source") == std::string::npos)
+                    return false;
+                for (const int row : {IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH})
+                    if (rowTip(row).find("Computing the hashes") != std::string::npos)
+                        return false;
+                return true;
+            },
+            "what every file holds and what the middle hunk does to the source");
+        if (!m_dimming)
+            DimCheckListItems(*reinterpret_cast<CCheckListBox*>(GetWindowLongPtrA(list(), GWLP_USERDATA)), {});
+        settle(window());
     }
 
     void expectReport(const char* text, const char* after)
@@ -318,36 +402,80 @@ private:
                 std::string("no report \"") + text + "\" after " + after);
     }
 
+    // Asks the window every few milliseconds from another thread while it shows a 1 GiB
+    // file's hashes being read, and keeps the slowest answer.
+    void answerWhileAGigabyteIsRead()
+    {
+        const std::string big = gigabyteFile(m_files.folder);
+        std::atomic<bool> reading{true};
+        double worst = 0;
+        long asked = 0;
+        const HWND target = window();
+        m_dialog->TakeDest(big);
+        std::thread prober([&] {
+            while (reading) {
+                const double start = now();
+                DWORD_PTR result;
+                SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+                worst = std::max(worst, now() - start);
+                ++asked;
+                Sleep(5);
+            }
+        });
+        const double start = now();
+        pumpUntil([&] { return rowTip(IDC_DEST_PATH).find("\nSHA-256 ") != std::string::npos; }, "the 1 GiB file's hashes");
+        m_times["1 GiB read by the reader"].push_back(now() - start);
+        reading = false;
+        prober.join();
+        m_times["the window's slowest answer while 1 GiB is read"].push_back(worst);
+        m_times["answers while 1 GiB is read"].push_back(static_cast<double>(asked));
+        support::removeFile(big);
+    }
+
     void commands()
     {
         try {
             const std::string shown = std::to_string(m_files.listOrder.size());
             const std::string bad = support::joinPath(m_files.folder, "bad.ips");
-            m_dialog->TakeSource(m_files.source);
-            m_dialog->TakeDest(support::joinPath(m_files.folder, "out.bin"));
+            const std::string out = support::joinPath(m_files.folder, "out.bin");
+            m_dialog->TakeDest(out);
             settle(window());
             time("first load", [&] { m_dialog->TakePatch(m_files.patch); });
             require(count() == shown, "the first load shows " + count() + " hunks");
-            const std::string first = sourceTip("Source tip, first time");
-            require(sourceTip("Source tip again (kept)") == first, "the Source tip changed");
-            const double start = now();
-            const std::string text = DescribeCheckListItem(GetDlgItem(window(), IDC_HUNK_LIST),
-                                                           static_cast<int>(m_files.listOrder.size() / 2));
-            m_times["hunk text, middle of the list"].push_back(now() - start);
+            // Chosen with the patch loaded: one read gives the hashes and every relation.
+            double start = now();
+            m_dialog->TakeSource(m_files.source);
+            readerDone();
+            m_times[named("source read with every relation, shown")].push_back(now() - start);
+            start = now();
+            const std::string text = middleHunkText();
+            m_times[named("hunk text, middle of the list, read")].push_back(now() - start);
             require(text.rfind("Writes ", 0) == 0, "the middle hunk's text is " + text);
+            start = now();
+            const std::string tip = rowTip(IDC_SOURCE_PATH);
+            m_times[named("Source tip, read")].push_back(now() - start);
+            require(tip.rfind("16777216 bytes (0x1000000)\nCRC32 ", 0) == 0 && tip.find("\nSHA-256 ") != std::string::npos,
+                    "the Source tip says: " + tip);
             time("second load of the same patch", [&] { m_dialog->TakePatch(m_files.patch); });
             require(count() == shown, "the second load shows " + count() + " hunks");
+            readerDone();
             time("load of another large patch", [&] { m_dialog->TakePatch(m_files.other); });
+            readerDone();
             time("failed load over a full list", [&] { m_dialog->TakePatch(bad); });
             expectReport("Patch is not a valid IPS file.", "a failed load");
             require(count() == "0", "a failed load leaves a count of " + count());
             m_dialog->TakePatch(m_files.patch);
+            readerDone();
             time("Invert (all ticked)", [&] { click(IDC_INVERT); });
             time("Select All (none ticked)", [&] { click(IDC_SELECT_ALL); });
             time("Select None (all ticked)", [&] { click(IDC_SELECT_NONE); });
             click(IDC_SELECT_ALL);
             time("Patch", [&] { click(IDOK); });
             expectReport("Patching completed successfully.", "Patch");
+            pumpUntil([&] { return rowTip(IDC_DEST_PATH).find("\nSHA-256 ") != std::string::npos; },
+                      "the destination's hashes after Patch");
+            if (m_gigabyte)
+                answerWhileAGigabyteIsRead();
         } catch (const std::exception& e) {
             m_failure = e.what();
         }
@@ -357,6 +485,7 @@ private:
 
     const WindowBenchFiles& m_files;
     Times& m_times;
+    const bool m_dimming, m_gigabyte;
     std::unique_ptr<CPatcherDlg> m_dialog;
     double m_closing = 0;
     std::string m_failure;
@@ -379,7 +508,10 @@ void runOnce(const WindowBenchFiles& files, Times& times)
         CheckList ticked(files.patch);
         patchFloors(ticked, files.source, files.folder, times);
     }
-    Script(files, times).run();
+    readerFloors(files, times);
+    const bool first = times["(f) the reader: hashes alone"].size() == 1;
+    Script(files, times, true, first).run();
+    Script(files, times, false, false).run();
 }
 
 }  // namespace
@@ -401,29 +533,44 @@ void windowFigures(const WindowBenchFiles& files, int runs)
     const double add = median("(a) add + data, bare list"), engine = median("(b) engine: reading, labelling, sorting");
     const double first = median("first load"), flip = median("(d) read + write each word, bare list");
     const double patchFloor = median("walk") + median("read") + median("write");
-    std::printf("\nThe main window, shown, driven through its own handlers: %zu hunks over a 16 MiB source;\n"
-                "each figure the median of %d runs, until the window has painted; ratios of medians of this run\n",
+    std::printf("\nThe main window, shown, driven through its own handlers: %zu hunks over a 16 MiB source, a quarter\n"
+                "of them in it already; each figure the median of %d runs, until the window has painted; ratios of\n"
+                "medians of this run\n",
                 files.listOrder.size(), runs);
     auto row = [](const std::string& name, double seconds, const char* against = nullptr, double floor = 0) {
-        std::printf("  %-44s %8.1f ms", name.c_str(), seconds * 1e3);
+        std::printf("  %-50s %8.1f ms", name.c_str(), seconds * 1e3);
         if (against)
             std::printf("   x%.2f of %s", seconds / floor, against);
         std::printf("\n");
     };
-    std::printf(" commands\n");
-    row("first load", first, "(a)+(b)", add + engine);
+    std::printf(" commands (and x of the same without grey rows)\n");
+    auto command = [&](const std::string& name, const char* against, double floor) {
+        row(name, median(name), against, floor);
+        row("", median(name), "no grey", median(name + " [no grey]"));
+    };
+    command("first load", "(a)+(b)", add + engine);
     for (const char* name : {"second load of the same patch", "load of another large patch"}) {
-        row(name, median(name), "(a)+(b)", add + engine);
+        command(name, "(a)+(b)", add + engine);
         row("", median(name), "the first load", first);
     }
     row("failed load over a full list", median("failed load over a full list"), "the first load", first);
     for (const char* name : {"Invert (all ticked)", "Select All (none ticked)", "Select None (all ticked)"})
-        row(name, median(name), "(d)", flip);
-    row("Patch", median("Patch"), "(c)", patchFloor);
+        command(name, "(d)", flip);
+    command("Patch", "(c)", patchFloor);
     row("closing the window", median("closing the window"), "the first load", first);
-    std::printf(" tooltips (goals: a hunk under 5 ms, the Source row the first time under 0.3 s)\n");
-    for (const char* name : {"hunk text, middle of the list", "Source tip, first time", "Source tip again (kept)"})
+    std::printf(" the background reader (goals: the source's read x1.3 of hashing alone at most; a hunk's text\n"
+                " under 1 ms; every answer of the window under 50 ms while 1 GiB is read)\n");
+    const double hashing = median("(f) the reader: hashes alone");
+    row("source read with every relation, shown", median("source read with every relation, shown"), "(f)", hashing);
+    row("(e) the reader: hashes and every relation", median("(e) the reader: hashes and every relation"), "(f)",
+        hashing);
+    row("(f) the reader: hashes alone", hashing);
+    for (const char* name : {"hunk text, middle of the list, read", "Source tip, read"})
         row(name, median(name));
+    row("1 GiB read by the reader", median("1 GiB read by the reader"));
+    std::printf("  %-50s %8.1f ms   of %.0f answers\n", "the window's slowest answer meanwhile",
+                median("the window's slowest answer while 1 GiB is read") * 1e3,
+                median("answers while 1 GiB is read"));
     std::printf(" floors\n");
     row("(a) add + data, bare list", add);
     row("(b) engine: reading, labelling, sorting", engine);

@@ -201,6 +201,7 @@ void CHunkSet::RemoveAll()
     for (std::size_t i = 0; i < m_hunks.GetSize(); ++i)
         delete m_hunks[i];
     m_hunks.RemoveAll();
+    m_spans.clear();
 }
 
 const CHunk& CHunkSet::GetHunk(std::size_t index) const { return *static_cast<const CHunk*>(m_hunks[index]); }
@@ -239,6 +240,7 @@ bool CHunkSet::ReadRecords(CFile& file)
             std::memset(scratch.get(), value, size);
         }
         std::unique_ptr<CHunk> hunk(new CHunk(scratch.get(), offset, size));
+        m_spans.push_back({offset, size});
         m_hunks.Add(hunk.get());
         hunk.release();
     }
@@ -258,9 +260,8 @@ bool CHunkSet::FillList(CCheckListBox& list) const
     };
     std::vector<Entry> order(m_hunks.GetSize());
     for (std::size_t i = 0; i < order.size(); ++i) {
-        const CHunk& hunk = GetHunk(i);
-        order[i] = {labelKey(hunk.Offset(), hunk.Length()), static_cast<std::uint32_t>(i), hunk.Offset(),
-                    hunk.Length()};
+        const Span& span = m_spans[i];
+        order[i] = {labelKey(span.offset, span.length), static_cast<std::uint32_t>(i), span.offset, span.length};
     }
     std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
     list.InitStorage(static_cast<int>(order.size()), order.size() * kTypicalLabelBytes);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/checklistbox.h"
 #include "framework/object.h"
@@ -43,4 +44,10 @@ private:
 
     std::uint32_t m_targetSize = 0;
     CObArray m_hunks;
+    // Each hunk's offset and length again, side by side: what walks over every hunk
+    // (sorting, overlaps) reads them in order instead of from hunk after hunk.
+    struct Span {
+        std::uint32_t offset, length;
+    };
+    std::vector<Span> m_spans;
 };

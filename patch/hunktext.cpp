@@ -38,10 +38,10 @@ std::string CHunkSet::HunkText(std::size_t index, const std::string& sourceLine)
 
     // Counted when asked, not at load: a load of many hunks must not pay for it.
     std::size_t overlaps = 0;
-    for (std::size_t i = 0; i < m_hunks.GetSize(); ++i) {
-        const CHunk& other = GetHunk(i);
-        const std::uint64_t otherEnd = std::uint64_t(other.Offset()) + other.Length();
-        if (i != index && other.Length() != 0 && other.Offset() < end && offset < otherEnd)
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+        const Span& other = m_spans[i];
+        const std::uint64_t otherEnd = std::uint64_t(other.offset) + other.length;
+        if (i != index && other.length != 0 && other.offset < end && offset < otherEnd)
             ++overlaps;
     }
     if (overlaps != 0)

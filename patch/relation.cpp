@@ -13,6 +13,29 @@ std::string counted(std::uint64_t n, const char* noun)
     return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
+// The bytes in which a and b differ, eight at a time: a byte at a time would cost more
+// than hashing the file, for the hunks of a large patch.
+std::uint32_t differingBytes(const unsigned char* a, const unsigned char* b, std::size_t n)
+{
+    constexpr std::uint64_t kLowBits = 0x0101010101010101ull;
+    std::uint32_t differing = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        std::uint64_t z = x ^ y;
+        // Each byte's bits folded into its lowest, then the lowest bits summed.
+        z |= z >> 4;
+        z |= z >> 2;
+        z |= z >> 1;
+        differing += static_cast<std::uint32_t>(((z & kLowBits) * kLowBits) >> 56);
+    }
+    for (; i < n; ++i)
+        differing += a[i] != b[i];
+    return differing;
+}
+
 }  // namespace
 
 HunkSnapshot::HunkSnapshot(const CHunkSet& set) : m_targetSize(set.GetTargetSize())
@@ -37,10 +60,10 @@ HunkSnapshot::HunkSnapshot(const CHunkSet& set) : m_targetSize(set.GetTargetSize
     }
 }
 
-RelationScan::RelationScan(const HunkSnapshot& hunks, std::uint64_t sourceSize)
-    : m_hunks(hunks), m_relations(hunks.Count())
+RelationScan::RelationScan(const HunkSnapshot& hunks, std::uint64_t sourceSize) : m_relations(hunks.Count())
 {
     const std::uint64_t stated = hunks.TargetSize();
+    m_spans.reserve(hunks.Count());
     for (std::size_t i = 0; i < hunks.Count(); ++i) {
         HunkRelation& relation = m_relations[i];
         const std::uint64_t offset = hunks.Offset(i);
@@ -56,15 +79,12 @@ RelationScan::RelationScan(const HunkSnapshot& hunks, std::uint64_t sourceSize)
         } else {
             relation.effect = HunkEffect::held;  // until a byte differs
             relation.compared = static_cast<std::uint32_t>(end - offset);
-            m_spans.push_back({offset, end, static_cast<std::uint32_t>(i)});
+            m_spans.push_back({offset, end, hunks.Bytes(i), static_cast<std::uint32_t>(i), relation.compared, 0});
         }
     }
     std::sort(m_spans.begin(), m_spans.end(), [](const Span& a, const Span& b) { return a.offset < b.offset; });
-    m_missing.resize(m_spans.size());
-    for (std::size_t s = 0; s < m_spans.size(); ++s) {
-        m_missing[s] = static_cast<std::uint32_t>(m_spans[s].end - m_spans[s].offset);
-        m_end = std::max(m_end, m_spans[s].end);
-    }
+    for (const Span& span : m_spans)
+        m_end = std::max(m_end, span.end);
     if (!m_spans.empty())
         m_first = m_spans.front().offset;
 }
@@ -76,38 +96,36 @@ void RelationScan::Add(std::uint64_t offset, const unsigned char* data, std::siz
         m_open.push_back(static_cast<std::uint32_t>(m_next++));
     // A hunk is at most 64 KiB and a block far more, so a span stays open for at most
     // two blocks: the work is the hunks' bytes, whatever the order of the patch.
-    for (std::size_t k = 0; k < m_open.size();) {
-        const std::uint32_t s = m_open[k];
-        const Span& span = m_spans[s];
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < m_open.size(); ++k) {
+        Span& span = m_spans[m_open[k]];
         const std::uint64_t lo = std::max(span.offset, offset), hi = std::min(span.end, blockEnd);
         if (lo < hi) {
-            const unsigned char* held = data + (lo - offset);
-            const unsigned char* written = m_hunks.Bytes(span.index) + (lo - span.offset);
             const std::size_t n = static_cast<std::size_t>(hi - lo);
-            std::uint32_t differing = 0;
-            for (std::size_t i = 0; i < n; ++i)
-                differing += held[i] != written[i];
-            HunkRelation& relation = m_relations[span.index];
-            relation.differing += differing;
-            if (relation.differing != 0)
-                relation.effect = HunkEffect::changes;
-            m_missing[s] -= static_cast<std::uint32_t>(n);
+            span.differing += differingBytes(data + (lo - offset), span.bytes + (lo - span.offset), n);
+            span.missing -= static_cast<std::uint32_t>(n);
         }
-        if (span.end <= blockEnd) {
-            m_open[k] = m_open.back();
-            m_open.pop_back();
-        } else {
-            ++k;
-        }
+        if (span.end > blockEnd)
+            m_open[kept++] = m_open[k];
     }
+    m_open.resize(kept);
 }
 
 bool RelationScan::Complete() const
 {
-    return std::all_of(m_missing.begin(), m_missing.end(), [](std::uint32_t n) { return n == 0; });
+    return std::all_of(m_spans.begin(), m_spans.end(), [](const Span& span) { return span.missing == 0; });
 }
 
-std::vector<HunkRelation> RelationScan::Finish() const { return m_relations; }
+std::vector<HunkRelation> RelationScan::Finish() const
+{
+    std::vector<HunkRelation> relations = m_relations;
+    for (const Span& span : m_spans) {
+        relations[span.index].differing = span.differing;
+        if (span.differing != 0)
+            relations[span.index].effect = HunkEffect::changes;
+    }
+    return relations;
+}
 
 std::string SourceLine(const HunkRelation& relation, std::uint64_t sourceSize)
 {

@@ -66,16 +66,19 @@ public:
     std::vector<HunkRelation> Finish() const;
 
 private:
+    // What a hunk writes within the source, with what the scan has found of it so far.
     struct Span {
-        std::uint64_t offset, end;  // within the source
-        std::uint32_t index;
+        std::uint64_t offset, end;
+        const unsigned char* bytes;  // the hunk's, from offset on
+        std::uint32_t index;         // of the hunk
+        std::uint32_t missing;       // bytes not yet seen
+        std::uint32_t differing;
     };
-    const HunkSnapshot& m_hunks;
     std::vector<HunkRelation> m_relations;
-    std::vector<Span> m_spans;              // by offset
-    std::size_t m_next = 0;                 // the first span not yet begun
-    std::vector<std::uint32_t> m_open;      // spans begun and not yet ended
-    std::vector<std::uint32_t> m_missing;   // bytes of each span not yet seen, by span
+    std::vector<Span> m_spans;           // by offset, so that both the source and a patch in
+                                         // offset order are read in order
+    std::size_t m_next = 0;              // the first span not yet begun
+    std::vector<std::uint32_t> m_open;   // spans begun and not yet ended, in offset order
     std::uint64_t m_first = 0, m_end = 0;
 };
 
