@@ -150,7 +150,9 @@ HWND App::focus() const
 void App::settle() const
 {
     // Input goes through the program's queue; a round trip of a sent message and a
-    // short pause let it drain before the driver looks at the result.
+    // short pause let it drain before the driver looks at the result. The pauses stay:
+    // nothing seen from another process tells that input already queued has been taken
+    // (WaitForInputIdle answers only once in a process's life).
     Sleep(60);
     send(m_main, WM_NULL);
     Sleep(60);

@@ -121,7 +121,7 @@ bool waitUntil(Pred pred, DWORD timeoutMs = 3000)
             return true;
         if (GetTickCount() - start >= timeoutMs)
             return false;
-        Sleep(20);
+        Sleep(20);  // stays: the poll's pause between two looks at the state
     }
 }
 

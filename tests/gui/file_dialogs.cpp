@@ -71,16 +71,18 @@ void App::confirmFileDialog(HWND dialog, const std::string& path, bool expectRep
     }
     clickButton(GetDlgItem(dialog, IDOK));
 
+    // Waits for the dialog to go, answering the question it may ask on the way.
     bool asked = false;
-    const DWORD start = GetTickCount();
-    while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+    auto gone = [&] {
+        if (!IsWindow(dialog) || !IsWindowVisible(dialog))
+            return true;
         if (HWND box = boxOwnedBy(pid(), dialog)) {
             std::string question = boxText(box);
             if (expectReplaceQuestion && !asked && GetDlgItem(box, IDYES)) {
                 asked = true;
                 clickButton(GetDlgItem(box, IDYES));
                 waitGone(box);
-                continue;
+                return false;
             }
             clickButton(GetDlgItem(box, GetDlgItem(box, IDOK) ? IDOK : IDNO));
             waitGone(box);
@@ -88,10 +90,10 @@ void App::confirmFileDialog(HWND dialog, const std::string& path, bool expectRep
             waitGone(dialog);
             throw DriverError("the file dialog refused " + path + ": " + question);
         }
-        if (GetTickCount() - start > 15000)
-            throw DriverError("the file dialog did not close after OK");
-        Sleep(20);
-    }
+        return false;
+    };
+    if (!waitUntil(gone, 15000))
+        throw DriverError("the file dialog did not close after OK");
     if (expectReplaceQuestion && !asked)
         throw DriverError("the save dialog did not ask before replacing " + path);
 }

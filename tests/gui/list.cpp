@@ -57,6 +57,13 @@ void App::showRow(int index)
     MapWindowPoints(box, nullptr, reinterpret_cast<POINT*>(&inner), 2);
     const int arrowX = inner.right + GetSystemMetrics(SM_CXVSCROLL) / 2;
     const int arrowHeight = GetSystemMetrics(SM_CYVSCROLL);
+    // The scroll bar holds the mouse from a click on its arrow until it has taken the
+    // button's release; the list has scrolled by then already.
+    auto mouseLetGo = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(m_info.dwThreadId, &info) && !info.hwndCapture;
+    };
     for (int tries = 0; tries < 100; ++tries) {
         const int top = static_cast<int>(send(box, LB_GETTOPINDEX));
         const int height = static_cast<int>(send(box, LB_GETITEMHEIGHT, 0));
@@ -70,7 +77,8 @@ void App::showRow(int index)
         clickScreen(box, arrow);
         if (!waitUntil([&] { return send(box, LB_GETTOPINDEX) != top; }, 2000))
             throw DriverError("the list does not scroll to row " + std::to_string(index));
-        Sleep(GetDoubleClickTime() / 4);
+        if (!waitUntil(mouseLetGo, 2000))
+            throw DriverError("the scroll bar does not let the mouse go after a click on its arrow");
     }
     throw DriverError("row " + std::to_string(index) + " does not come into view");
 }
@@ -93,7 +101,7 @@ void App::clickRow(int index, int x, int clicks)
     // Two single clicks on one row in quick succession would make a double click.
     const DWORD pause = GetDoubleClickTime() + 100;
     if (index == m_lastRow && GetTickCount() - m_lastClick < pause)
-        Sleep(pause - (GetTickCount() - m_lastClick));
+        Sleep(pause - (GetTickCount() - m_lastClick));  // stays: only time ends a double-click interval
     showRow(index);
     const RECT row = rowRect(index);
     clickAt(item(IDC_HUNK_LIST), POINT{x, (row.top + row.bottom) / 2}, clicks);

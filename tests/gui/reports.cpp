@@ -143,7 +143,8 @@ Report App::patch()
 
 void App::expectNoReport() const
 {
-    Sleep(250);
+    // Once the program has handled what it was sent, a report it had to show is up.
+    settle();
     for (HWND w : topWindows(pid(), "#32770", nullptr))
         if (w != m_main)
             throw DriverError("unexpected window \"" + windowText(w) + "\": " + boxText(w));
