@@ -88,7 +88,7 @@ public:
     Report waitForReport(DWORD timeoutMs = 10000, int answer = IDOK);
     // Presses the Patch button and returns the report it brings.
     Report patch();
-    // Fails when a report is up.
+    // Fails when a report is up once the program has settled.
     void expectNoReport() const;
 
     // ---- the About box (app.cpp)

@@ -28,6 +28,8 @@ Options& options()
     return value;
 }
 
+// ---- paths and Linux programs ------------------------------------------------------------
+
 std::string windowsPath(const std::string& path)
 {
     if (path.empty() || path[0] != '/')
@@ -81,6 +83,8 @@ std::string runLinuxProgram(const std::string& program, std::string commandLine,
     const Bytes said = readFile(done);
     return std::string(said.begin(), said.end());
 }
+
+// ---- windows that no manager takes -------------------------------------------------------
 
 namespace {
 const char* const kAppDefaults = "Software\\Wine\\AppDefaults\\";
