@@ -153,7 +153,7 @@ public:
                 MSG msg;
                 while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
                     DispatchMessageA(&msg);
-                Sleep(10);
+                Sleep(10);  // stays: only a quiet spell tells that no more announcements come
             }
         }
         return std::exchange(s_heard, {});

@@ -163,7 +163,7 @@ TEST_F(Dpi, CheckBoxesRowsAndTheirClickAreaScale)
     model[1] = 1;
     expectChecks("a click on the click area's first column");
     app.clickRow(2, area);
-    Sleep(300);
+    app.settle();  // once more: a toggle the click made would show by now
     expectChecks("a click on the first column past the click area");
 
     // Row 0 is unticked and row 1 ticked, as the clicks left them.
@@ -315,7 +315,7 @@ TEST_F(Dpi, TheLogoFillsItsRoomInBothDialogs)
     App app;
     expectLogo(app.main(), app.item(IDC_LOGO), 102);
     HWND about = app.openAbout();
-    Sleep(300);
+    app.settle();  // the box has been handled and painted
     HWND picture = nullptr;
     for (HWND w : children(about))
         if (className(w) == "Static" && (GetWindowLongA(w, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)

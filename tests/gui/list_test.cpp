@@ -100,22 +100,22 @@ TEST_F(List, ShowsHunksTicksByMouseAndKeyboard)
     model[3] = 1;
     expectChecks(app, model, "a click on the box area's first pixel");
     app.clickRow(4, 13);
-    Sleep(300);
+    app.settle();  // once more: a toggle the click made would show by now
     expectChecks(app, model, "a click just right of the box area");
     app.clickRow(4, 60);
-    Sleep(300);
+    app.settle();  // once more: a toggle the click made would show by now
     expectChecks(app, model, "a click on the label");
 
     // Each click of a double click counts: two toggles, back where it was.
     app.clickRow(5, 6, 2);
-    Sleep(400);
+    app.settle();  // once more: both toggles of the double click have landed by now
     expectChecks(app, model, "a double click in the box");
     app.clickRow(6, 6, 2);
     app.clickRow(6, 6);
     model[6] = 0;
     expectChecks(app, model, "a double click and a click in the box");
     app.clickRow(5, 60, 2);
-    Sleep(300);
+    app.settle();  // once more: a toggle the click made would show by now
     expectChecks(app, model, "a double click on the label");
 
     // Below the last row there is no item to toggle.
@@ -126,7 +126,7 @@ TEST_F(List, ShowsHunksTicksByMouseAndKeyboard)
         ASSERT_LT(last.bottom + 4, client.bottom) << "the list has no room below its rows";
         clickAt(app.item(IDC_HUNK_LIST), POINT{5, last.bottom + 3});
         app.settle();
-        Sleep(300);
+        app.settle();  // once more: a toggle the click made would show by now
         expectChecks(app, model, "a click in the box column below the last row");
     }
 

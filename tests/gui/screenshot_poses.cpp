@@ -67,7 +67,7 @@ int screenshotPoses()
         waitUntil([&] { return topWindows(app.pid(), "tooltips_class32", nullptr).empty(); }, 3000);
 
         HWND about = app.openAbout();
-        Sleep(300);
+        app.settle();  // the box has been handled and painted
         pose("about");
         clickButton(GetDlgItem(about, IDOK));
         waitGone(about);
