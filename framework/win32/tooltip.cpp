@@ -13,6 +13,9 @@ bool CToolTip::Create(HWND owner)
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     SendMessageA(m_hWnd, TTM_SETMAXTIPWIDTH, 0, work.right - work.left);
+    // Hashes take a while to compare by eye, and may still be on their way: the tip stays
+    // as long as the control lets it, not the usual few seconds.
+    SendMessageA(m_hWnd, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(0x7FFF, 0));
     return true;
 }
 

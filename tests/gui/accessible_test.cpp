@@ -345,35 +345,6 @@ TEST(Accessible, ALongListAnnouncesTheRowsInView)
     EXPECT_TRUE(app.closeWithEsc());
 }
 
-// md5sum, sha1sum and sha256sum of a file on drive Z:, as Debian's own tools give them.
-std::vector<std::string> debianDigests(const std::string& path)
-{
-    const std::string sums = path + ".sums", file = "'" + linuxPath(path) + "'", out = "'" + linuxPath(sums) + "'";
-    const std::string said = runLinuxProgram("/bin/sh",
-                                             "sh -c \"{ md5sum " + file + "; sha1sum " + file + "; sha256sum " +
-                                                 file + "; } > " + out + ".part && mv " + out + ".part " + out + "\"",
-                                             sums, "the hash tools");
-    std::istringstream lines(said);  // "<digest>  <file>" each
-    std::vector<std::string> digests;
-    for (std::string digest, name; lines >> digest >> name;)
-        digests.push_back(digest);
-    if (digests.size() != 3)
-        throw DriverError("the hash tools said: " + said);
-    return digests;
-}
-
-// Bit by bit, unlike the program's tables.
-std::uint32_t crc32(const Bytes& bytes)
-{
-    std::uint32_t c = 0xFFFFFFFF;
-    for (const unsigned char b : bytes) {
-        c ^= b;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-    }
-    return ~c;
-}
-
 POINT centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
@@ -408,20 +379,13 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     EXPECT_EQ(app.tipAt(list, centre(app.rowRect(2)), hunkTexts[2]), hunkTexts[2]) << "row 2";
     EXPECT_EQ(app.tipAt(list, centre(app.rowRect(0)), hunkTexts[0]), hunkTexts[0]) << "row 0, after row 2";
 
-    auto hashLines = [](const Bytes& bytes, const std::string& path) {
-        const std::vector<std::string> digests = debianDigests(path);
-        char crc[16];
-        std::snprintf(crc, sizeof crc, "%08X", crc32(bytes));
-        return "CRC32 " + std::string(crc) + "\nMD5 " + digests[0] + "\nSHA-1 " + digests[1] + "\nSHA-256 " +
-               digests[2];
-    };
     const Bytes headerless(source.begin() + 512, source.end());
     const std::string headerlessPath = joinPath(folder, "headerless.bin");
     writeFile(headerlessPath, headerless);
-    const std::string sourceText = "66048 bytes (0x10200)\n" + hashLines(source, sourcePath) +
+    const std::string sourceText = "66048 bytes (0x10200)\n" + toolHashes(sourcePath).lines() +
                                    "\nThe size suggests a 512-byte copier header at the start.\n"
                                    "Without the copier header:\n" +
-                                   hashLines(headerless, headerlessPath);
+                                   toolHashes(headerlessPath).lines();
     HWND sourceRow = app.item(IDC_SOURCE_PATH);
     RECT row;
     GetClientRect(sourceRow, &row);
@@ -429,7 +393,7 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     const Bytes patchBytes = readFile(patchPath);
     char size[48];
     std::snprintf(size, sizeof size, "%zu bytes (0x%zX)", patchBytes.size(), patchBytes.size());
-    const std::string patchText = std::string(size) + "\n" + hashLines(patchBytes, patchPath) +
+    const std::string patchText = std::string(size) + "\n" + toolHashes(patchPath).lines() +
                                   "\nStates an output size of 66048 bytes (0x10200)."
                                   "\nThe source already holds the bytes of 1 of 3 hunks.";
     EXPECT_EQ(app.tipAt(app.item(IDC_PATCH_PATH), centre(row), patchText), patchText) << "the Patch row";

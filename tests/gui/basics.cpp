@@ -66,7 +66,7 @@ std::string linuxPath(const std::string& path, bool uri)
 }
 
 std::string runLinuxProgram(const std::string& program, std::string commandLine, const std::string& done,
-                            const std::string& what)
+                            const std::string& what, DWORD timeoutMs)
 {
     // Wine starts a Linux program as it is; it cannot be waited for, so it leaves word in
     // the done file.
@@ -78,10 +78,56 @@ std::string runLinuxProgram(const std::string& program, std::string commandLine,
         throw DriverError("cannot start " + what + ": error " + std::to_string(GetLastError()));
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
-    if (!waitUntil([&] { return fileExists(done); }, 15000))
+    if (!waitUntil([&] { return fileExists(done); }, timeoutMs))
         throw DriverError(what + " did not finish");
     const Bytes said = readFile(done);
     return std::string(said.begin(), said.end());
+}
+
+// ---- the clipboard ------------------------------------------------------------------------
+
+namespace {
+
+// Another program (the one under test, reading it) may hold the clipboard for a moment.
+void openClipboard()
+{
+    if (!waitUntil([] { return OpenClipboard(nullptr) != FALSE; }, 3000))
+        throw DriverError("the clipboard stays held");
+}
+
+}  // namespace
+
+void setClipboardText(const std::wstring& text)
+{
+    openClipboard();
+    EmptyClipboard();
+    const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    bool set = false;
+    if (block) {
+        std::memcpy(GlobalLock(block), text.c_str(), size);
+        GlobalUnlock(block);
+        set = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+        if (!set)
+            GlobalFree(block);
+    }
+    CloseClipboard();
+    if (!set)
+        throw DriverError("cannot put text on the clipboard");
+}
+
+std::wstring clipboardText()
+{
+    openClipboard();
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
 }
 
 // ---- windows that no manager takes -------------------------------------------------------

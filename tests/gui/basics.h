@@ -52,9 +52,13 @@ std::string windowsPath(const std::string& path);
 // A Windows path on drive Z: as Linux sees it, or, as a file URI, percent-encoded.
 std::string linuxPath(const std::string& path, bool uri = false);
 // Runs a Linux program, commandLine whole, and returns what it wrote to done once it has
-// written it (within 15 s).
+// written it (within timeoutMs).
 std::string runLinuxProgram(const std::string& program, std::string commandLine, const std::string& done,
-                            const std::string& what);
+                            const std::string& what, DWORD timeoutMs = 15000);
+
+// The clipboard's text, as a user copies and pastes it.
+void setClipboardText(const std::wstring& text);
+std::wstring clipboardText();
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait

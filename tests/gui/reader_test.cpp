@@ -1,0 +1,169 @@
+// Files read in the background: a 1 GiB source hashed while the window answers and an
+// open tooltip fills in, the clipboard's hash compared with the files', the rows that
+// change nothing drawn grey, and Patch while the destination is still being read.
+
+#include <algorithm>
+
+#include "scenario.h"
+
+namespace gui {
+namespace {
+
+constexpr std::uint64_t kGiB = 1ull << 30;
+
+// A file of size bytes, all zero, sparse where the file system allows.
+std::string zeroFile(const std::string& path, std::uint64_t size)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool made = file != INVALID_HANDLE_VALUE && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
+                      SetEndOfFile(file);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!made)
+        throw DriverError("cannot make " + path);
+    return path;
+}
+
+POINT middleOf(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    return {client.right / 3, client.bottom / 2};
+}
+
+// The tip of a path row, read once it says whatever done accepts, the mouse still.
+std::string tipWhen(const App& app, int row, const std::function<bool(const std::string&)>& done, DWORD timeoutMs)
+{
+    std::string tip = app.tipAt(app.item(row), middleOf(app.item(row)));
+    waitUntil([&] { return done(tip = shownTip(app.pid())); }, timeoutMs);
+    return tip;
+}
+
+std::string lastLine(const std::string& text) { return text.substr(text.rfind('\n') + 1); }
+
+// The mouse off every tool, and no tip left showing.
+void awayFromTips(const App& app)
+{
+    hoverAt(app.main(), {2, 2});
+    if (!waitUntil([&] { return shownTip(app.pid()).empty(); }, 3000))
+        throw DriverError("a tip stays when the mouse has left");
+}
+
+// The darkest colour of a row's label as drawn: the text's own, whatever the edges blend.
+std::uint32_t labelInk(App& app, int index)
+{
+    app.showRow(index);
+    RECT label = app.rowRect(index);
+    label.left += scaledToScreen(14);
+    const Pixels pixels = capture(app.item(IDC_HUNK_LIST), label);
+    auto lightness = [](std::uint32_t c) { return (c >> 16 & 0xFF) + (c >> 8 & 0xFF) + (c & 0xFF); };
+    return *std::min_element(pixels.rgb.begin(), pixels.rgb.end(),
+                             [&](std::uint32_t a, std::uint32_t b) { return lightness(a) < lightness(b); });
+}
+
+std::uint32_t rgbOf(int sysColour)
+{
+    const COLORREF c = GetSysColor(sysColour);
+    return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
+
+TEST(Background, BigFilesAreReadWhileTheWindowAnswers)
+{
+    const std::string folder = testFolder();
+    const std::string big = zeroFile(joinPath(folder, "big.bin"), kGiB);
+    const std::string bigger = zeroFile(joinPath(folder, "bigger.bin"), kGiB + 1);
+    const std::string old = zeroFile(joinPath(folder, "old.bin"), kGiB);
+    // Over zeros, and over a headered source that holds the same: the first and last
+    // hunks change nothing, the middle one changes two bytes.
+    PatchFile p;
+    p.literal(0x100, {0, 0, 0, 0});
+    p.literal(0x200, {1, 2});
+    p.run(0x300, 16, 0);
+    const std::string patchPath = writePatch(joinPath(folder, "fix.ips"), p);
+    Bytes small = randomBytes(0x8200, 31);  // 512 past a multiple of 1,024
+    std::fill(small.begin() + 0x100, small.begin() + 0x104, 0);
+    std::fill(small.begin() + 0x300, small.begin() + 0x310, 0);
+    small[0x200] = 3;
+    const std::string smallPath = joinPath(folder, "headered.bin");
+    writeFile(smallPath, small);
+    const std::string headerlessPath = joinPath(folder, "headerless.bin");
+    writeFile(headerlessPath, Bytes(small.begin() + 512, small.end()));
+    // Before the program runs, so that the tools have the machine to themselves.
+    const ToolHashes bigHashes = toolHashes(big, 120000);
+    const ToolHashes headerless = toolHashes(headerlessPath);
+
+    App app;
+    loadPatch(app, patchPath, p);
+    app.chooseExistingDestination(bigger);
+    EXPECT_EQ(app.tipAt(app.item(IDC_DEST_PATH), middleOf(app.item(IDC_DEST_PATH)),
+                        "1073741825 bytes (0x40000001)\nToo large to hash here."),
+              "1073741825 bytes (0x40000001)\nToo large to hash here.")
+        << "one byte past 1 GiB is not hashed";
+
+    // The source's read starts as it is chosen; the tip says so at once and fills in
+    // where it stands, while the window answers throughout.
+    app.chooseFile(IDC_BROWSE_SOURCE, big);
+    const std::string computing = "1073741824 bytes (0x40000000)\nComputing the hashes...";
+    EXPECT_EQ(app.tipAt(app.item(IDC_SOURCE_PATH), middleOf(app.item(IDC_SOURCE_PATH)), computing), computing);
+    DWORD slowest = 0;
+    std::string tip;
+    const bool hashed = waitUntil(
+        [&] {
+            const DWORD start = GetTickCount();
+            DWORD_PTR result;
+            if (!SendMessageTimeoutA(app.main(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result))
+                slowest = 1000;
+            slowest = std::max(slowest, GetTickCount() - start);
+            return (tip = shownTip(app.pid())).find("SHA-256") != std::string::npos;
+        },
+        180000);
+    ASSERT_TRUE(hashed) << "the open tip says: " << tip;
+    EXPECT_LT(slowest, 1000u) << "the window did not answer while the source was read";
+    EXPECT_EQ(tip, "1073741824 bytes (0x40000000)\n" + bigHashes.lines());
+    EXPECT_EQ(labelInk(app, 0), rgbOf(COLOR_GRAYTEXT)) << "the source holds the first hunk's bytes";
+    EXPECT_EQ(labelInk(app, 1), rgbOf(COLOR_WINDOWTEXT)) << "the middle hunk changes the source";
+    EXPECT_EQ(labelInk(app, 2), rgbOf(COLOR_GRAYTEXT));
+    const std::string changes = "Writes 2 bytes at 0x000200.\nChanges 2 of 2 bytes of the source.";
+    awayFromTips(app);
+    const RECT middleRow = app.rowRect(1);
+    EXPECT_EQ(app.tipAt(app.item(IDC_HUNK_LIST), {middleRow.right / 2, (middleRow.top + middleRow.bottom) / 2}, changes),
+              changes);
+
+    // What the clipboard holds, as copied from a read-me.
+    auto clipboardSays = [&](const std::string& hash, int row) {
+        setClipboardText(widen("  " + hash + "\r\n"));
+        awayFromTips(app);
+        return lastLine(tipWhen(app, row, [](const std::string& t) { return t.find("clipboard") != std::string::npos; },
+                                5000));
+    };
+    EXPECT_EQ(clipboardSays(upper(bigHashes.sha1), IDC_SOURCE_PATH), "Matches the SHA-1 on the clipboard.");
+    EXPECT_EQ(clipboardSays(bigHashes.crc32 == "DEADBEEF" ? "0xFEEDBEEF" : "0xDEADBEEF", IDC_SOURCE_PATH),
+              "Does not match the CRC32 on the clipboard.");
+
+    app.chooseFile(IDC_BROWSE_SOURCE, smallPath);
+    EXPECT_EQ(clipboardSays(headerless.sha1, IDC_SOURCE_PATH),
+              "Matches, without its copier header, the SHA-1 on the clipboard.");
+    setClipboardText(L"no hash");
+    awayFromTips(app);
+    EXPECT_EQ(lastLine(tipWhen(app, IDC_PATCH_PATH, [](const std::string& t) { return t.find("hunks") != std::string::npos; },
+                               5000)),
+              "The source already holds the bytes of 2 of 3 hunks.");
+
+    // Patch while the destination is still being read: the reader lets go of it.
+    app.chooseExistingDestination(old);
+    awayFromTips(app);
+    EXPECT_EQ(app.tipAt(app.item(IDC_DEST_PATH), middleOf(app.item(IDC_DEST_PATH)), computing), computing);
+    EXPECT_REPORT(app, app.patch(), kSuccess, IconKind::exclamation);
+    EXPECT_TRUE(sameBytes(readFile(old), expectedImage(small, p, {1, 1, 1})));
+    awayFromTips(app);
+    const std::string after =
+        tipWhen(app, IDC_DEST_PATH, [](const std::string& t) { return t.find("SHA-256") != std::string::npos; }, 10000);
+    EXPECT_EQ(after.rfind("33280 bytes (0x8200)\nCRC32 ", 0), 0u) << "the destination is read again: " << after;
+    EXPECT_EQ(readFile(smallPath), small) << "the source changed";
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+}  // namespace
+}  // namespace gui
