@@ -43,13 +43,6 @@ std::string tipWhen(const App& app, int row, const std::function<bool(const std:
 
 std::string lastLine(const std::string& text) { return text.substr(text.rfind('\n') + 1); }
 
-// The mouse off every tool, and no tip left showing.
-void awayFromTips(const App& app)
-{
-    hoverAt(app.main(), {2, 2});
-    if (!waitUntil([&] { return shownTip(app.pid()).empty(); }, 3000))
-        throw DriverError("a tip stays when the mouse has left");
-}
 
 // The darkest colour of a row's label as drawn: the text's own, whatever the edges blend.
 std::uint32_t labelInk(App& app, int index)

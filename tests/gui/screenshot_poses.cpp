@@ -3,6 +3,7 @@
 // <name>.ready in the scratch folder and waits for the script to answer with <name>.done
 // once its picture is taken.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "driver.h"
@@ -18,11 +19,17 @@ void pose(const std::string& name)
         throw DriverError("no picture taken of " + name);
 }
 
-// Rests the mouse on a point of window until the program's tooltip shows.
+// Rests the mouse on a point of window until the program's tooltip shows all it will.
 void poseTip(const App& app, HWND window, POINT point, const std::string& name)
 {
     if (app.tipAt(window, point).empty())
         throw DriverError("no tooltip for " + name);
+    const auto whole = [&] {
+        const std::string tip = shownTip(app.pid());
+        return tip.find("Computing the hashes") == std::string::npos && tip.find("Reading the source") == std::string::npos;
+    };
+    if (!waitUntil(whole, 10000))
+        throw DriverError("the tooltip for " + name + " never fills in");
     pose(name);
 }
 
@@ -43,8 +50,19 @@ int screenshotPoses()
             patch.literal(offsets[i], randomBytes(0x40 + 0x10 * i, static_cast<std::uint32_t>(i)));
         const std::string patchPath = joinPath(folder, "translation.ips");
         writeFile(patchPath, patch.encode());
+        // The source holds two hunks' bytes already: their rows are grey.
+        Bytes game = randomBytes(0x8000, 99);
+        for (const std::size_t held : {3, 7})
+            std::copy(patch.records[held].bytes.begin(), patch.records[held].bytes.end(),
+                      game.begin() + patch.records[held].offset);
         const std::string source = joinPath(folder, "game.bin");
-        writeFile(source, randomBytes(0x8000, 99));
+        writeFile(source, game);
+        // A read-me's hash, copied: the Source row says it matches. The tools see drive Z:
+        // only, where the scratch folder is.
+        const std::string copy = joinPath(options().scratch, "game.bin");
+        writeFile(copy, game);
+        setClipboardText(widen(toolHashes(copy).sha1));
+        removeFile(copy);
 
         App app;
         app.chooseFile(IDC_BROWSE_SOURCE, source);
@@ -54,6 +72,7 @@ int screenshotPoses()
         app.clickRow(4, 5);
         clickButton(app.item(IDOK));  // leaves the focus on Patch, where it starts
         app.waitForReport();
+        awayFromTips(app);
         app.settle();
         pose("main");
 
@@ -62,9 +81,7 @@ int screenshotPoses()
         RECT path;
         GetClientRect(app.item(IDC_SOURCE_PATH), &path);
         poseTip(app, app.item(IDC_SOURCE_PATH), {path.right / 4, path.bottom / 2}, "source-tip");
-        // Off every tool, so that no tip shows over the About box.
-        hoverAt(app.main(), {2, 2});
-        waitUntil([&] { return topWindows(app.pid(), "tooltips_class32", nullptr).empty(); }, 3000);
+        awayFromTips(app);  // so that no tip shows over the About box
 
         HWND about = app.openAbout();
         app.settle();  // the box has been handled and painted

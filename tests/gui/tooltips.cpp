@@ -48,6 +48,13 @@ std::string shownTip(DWORD pid)
     return {};
 }
 
+void awayFromTips(const App& app)
+{
+    hoverAt(app.main(), {2, 2});
+    if (!waitUntil([&] { return shownTip(app.pid()).empty(); }, 3000))
+        throw DriverError("a tip stays when the mouse has left");
+}
+
 namespace {
 
 std::uint32_t crc32Of(const std::string& path)

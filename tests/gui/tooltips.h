@@ -12,6 +12,9 @@ void hoverAt(HWND window, POINT client);
 
 // The text of the tooltip of process pid that shows; empty when none does.
 std::string shownTip(DWORD pid);
+// Moves the mouse off every tool of the program and waits until no tip of it shows.
+class App;
+void awayFromTips(const App& app);
 
 // A file's hashes in the lines a path row's tooltip gives them ("CRC32 ...", "MD5 ...",
 // "SHA-1 ...", "SHA-256 ..."): the CRC-32 worked out by the driver, byte by byte from a
