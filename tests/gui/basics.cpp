@@ -116,20 +116,6 @@ void setClipboardText(const std::wstring& text)
         throw DriverError("cannot put text on the clipboard");
 }
 
-std::wstring clipboardText()
-{
-    openClipboard();
-    std::wstring text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 // ---- windows that no manager takes -------------------------------------------------------
 
 namespace {

@@ -56,9 +56,8 @@ std::string linuxPath(const std::string& path, bool uri = false);
 std::string runLinuxProgram(const std::string& program, std::string commandLine, const std::string& done,
                             const std::string& what, DWORD timeoutMs = 15000);
 
-// The clipboard's text, as a user copies and pastes it.
+// Puts text on the clipboard, as a user copies it.
 void setClipboardText(const std::wstring& text);
-std::wstring clipboardText();
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
