@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -202,6 +203,7 @@ void CHunkSet::RemoveAll()
         delete m_hunks[i];
     m_hunks.RemoveAll();
     m_spans.clear();
+    m_listOrder.clear();
 }
 
 const CHunk& CHunkSet::GetHunk(std::size_t index) const { return *static_cast<const CHunk*>(m_hunks[index]); }
@@ -249,7 +251,7 @@ bool CHunkSet::ReadRecords(CFile& file)
     return true;
 }
 
-bool CHunkSet::FillList(CCheckListBox& list) const
+bool CHunkSet::FillList(CCheckListBox& list)
 {
     // The labels are sorted here, as the list would sort them, and appended in that
     // order: a sorted insertion per item would move items around and cost time that
@@ -265,14 +267,77 @@ bool CHunkSet::FillList(CCheckListBox& list) const
     }
     std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
     list.InitStorage(static_cast<int>(order.size()), order.size() * kTypicalLabelBytes);
+    m_listOrder.reserve(order.size());
     char label[kLabelSize];
     for (const Entry& entry : order) {
         const int position = list.AppendString(formatLabel(label, entry.offset, entry.length));
         if (position < 0 || list.SetItemData(position, entry.index) < 0)
             return false;
         list.SetCheck(position, 1);
+        m_listOrder.push_back(entry.index);
     }
     return true;
+}
+
+std::string CHunkSet::LabelAt(std::size_t row) const
+{
+    const Span& span = m_spans[m_listOrder[row]];
+    return Label(span.offset, span.length);
+}
+
+int CHunkSet::FindRow(std::uint32_t offset) const
+{
+    // Rows go up by offset, and no hunk is longer than 65535 bytes: only the rows from
+    // 65535 bytes before offset up to it can cover it.
+    auto rowFrom = [&](std::uint64_t from) {
+        return std::partition_point(m_listOrder.begin(), m_listOrder.end(),
+                                    [&](std::uint32_t index) { return m_spans[index].offset < from; });
+    };
+    const auto after = rowFrom(std::uint64_t(offset) + 1);
+    for (auto row = rowFrom(offset >= 65535 ? offset - 65535 : 0); row != after; ++row) {
+        const Span& span = m_spans[*row];
+        if (offset < std::uint64_t(span.offset) + span.length)
+            return static_cast<int>(row - m_listOrder.begin());
+    }
+    return after == m_listOrder.end() ? -1 : static_cast<int>(after - m_listOrder.begin());
+}
+
+namespace {
+
+std::string trimmed(const std::string& text, std::size_t from, std::size_t to)
+{
+    while (from < to && (text[from] == ' ' || text[from] == '\t'))
+        ++from;
+    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t' || text[to - 1] == '\r'))
+        --to;
+    return text.substr(from, to - from);
+}
+
+}  // namespace
+
+std::vector<int> CHunkSet::TicksFromLabels(const std::string& text, std::size_t& unnamed) const
+{
+    std::unordered_map<std::string, std::size_t> named;  // lines by their text, and how often
+    for (std::size_t from = 0; from <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        const std::string line = trimmed(text, from, end);
+        if (!line.empty())
+            ++named[line];
+        from = end + 1;
+    }
+    std::vector<int> ticks(m_listOrder.size(), 0);
+    for (std::size_t row = 0; row < ticks.size(); ++row) {
+        const std::string label = LabelAt(row);
+        const auto line = named.find(trimmed(label, 0, label.size()));
+        if (line != named.end() && line->second > 0) {
+            ticks[row] = 1;
+            --line->second;
+        }
+    }
+    unnamed = 0;
+    for (const auto& line : named)
+        unnamed += line.second;
+    return ticks;
 }
 
 bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)

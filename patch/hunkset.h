@@ -37,10 +37,23 @@ public:
     // " 0x%06X - 0x%06X" from the first and last offset of a hunk.
     static std::string Label(std::uint32_t offset, std::uint32_t length);
 
+    // The rows as the last load filled the list, top to bottom: each row's hunk index.
+    const std::vector<std::uint32_t>& ListOrder() const { return m_listOrder; }
+    std::string LabelAt(std::size_t row) const;
+    // The first row whose hunk covers offset, else the first whose hunk starts after it;
+    // -1 when there is none. A search of the hunks, not of the list: it costs the same
+    // at any row.
+    int FindRow(std::uint32_t offset) const;
+    // The tick of each row for text, a list of labels one a line, as a user keeps them: a
+    // row is ticked when a line names it, spaces and tabs around either aside; a label
+    // on n lines ticks the first n rows that have it. unnamed counts the lines, blank ones
+    // aside, that tick no row.
+    std::vector<int> TicksFromLabels(const std::string& text, std::size_t& unnamed) const;
+
 private:
     void RemoveAll();
     bool ReadRecords(class CFile& file);
-    bool FillList(CCheckListBox& list) const;
+    bool FillList(CCheckListBox& list);
 
     std::uint32_t m_targetSize = 0;
     CObArray m_hunks;
@@ -50,4 +63,5 @@ private:
         std::uint32_t offset, length;
     };
     std::vector<Span> m_spans;
+    std::vector<std::uint32_t> m_listOrder;
 };

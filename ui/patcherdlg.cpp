@@ -4,20 +4,26 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <windowsx.h>
 
 #include <cstdio>
 #include <exception>
 
 #include "app/resource.h"
+#include "framework/report.h"
 #include "framework/win32/checklistbox_tips.h"
+#include "framework/win32/accessible.h"
 #include "framework/win32/checklistbox_window.h"
+#include "framework/win32/clipboard.h"
 #include "framework/win32/dpi.h"
+#include "framework/win32/dropfilter.h"
 #include "framework/win32/filedialog.h"
 #include "framework/win32/report_win32.h"
 #include "framework/win32/text.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
 #include "ui/aboutdlg.h"
+#include "ui/shell.h"
 
 const CDialog::Command<CPatcherDlg> CPatcherDlg::kCommands[] = {
     {IDC_BROWSE_SOURCE, &CPatcherDlg::OnBrowseSource},
@@ -45,6 +51,7 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_MOUSEMOVE, &CPatcherDlg::OnMouseMove},
     {WM_LBUTTONDOWN, &CPatcherDlg::OnLButtonDown},
     {WM_APP_READER, &CPatcherDlg::OnReaderAnswers},
+    {WM_CONTEXTMENU, &CPatcherDlg::OnContextMenu},
 };
 
 namespace {
@@ -187,7 +194,31 @@ BOOL CPatcherDlg::OnInitDialog()
     SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
     m_logo.Show(m_hWnd);
     DragAcceptFiles(m_hWnd, TRUE);
+    AcceptDropsFromLowerPrograms(m_hWnd);
     m_reader.Start(m_hWnd, WM_APP_READER);
+
+    // A path too long for its row keeps its file name, shortened in the middle.
+    for (int id : {IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH}) {
+        HWND row = GetDlgItem(id);
+        SetWindowLongPtrA(row, GWL_STYLE, GetWindowLongPtrA(row, GWL_STYLE) | SS_PATHELLIPSIS);
+    }
+    // What screen readers call the controls: the platform would take the list's name from
+    // the path before it, and give every Browse button the same one.
+    NameCheckList(m_hunkList, L"Hunk list");
+    const struct {
+        int id;
+        const wchar_t* name;
+        bool textIsValue;
+    } names[] = {
+        {IDC_BROWSE_SOURCE, L"Browse for the source file", false},
+        {IDC_BROWSE_PATCH, L"Browse for the patch file", false},
+        {IDC_BROWSE_DEST, L"Browse for the destination file", false},
+        {IDC_SOURCE_PATH, L"Source file", true},
+        {IDC_PATCH_PATH, L"Patch file", true},
+        {IDC_DEST_PATH, L"Destination file", true},
+    };
+    for (const auto& control : names)
+        NameForScreenReaders(GetDlgItem(control.id), control.name, control.textIsValue);
 
     // The static path texts take no mouse: their rectangles are the dialog's tools, and
     // the dialog relays its mouse to the tooltip.
@@ -361,6 +392,12 @@ INT_PTR CPatcherDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam)
 INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
 {
     const auto* notification = reinterpret_cast<const NMHDR*>(header);
+    if (notification->code == CLN_FINDROW && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        auto* find = reinterpret_cast<CheckListFind*>(header);
+        if (m_hunkSet.ListOrder().size() == static_cast<std::size_t>(m_hunkList.GetCount()))
+            find->row = m_hunkSet.FindRow(find->value);
+        return TRUE;
+    }
     if (notification->code == CLN_GETDESCRIPTION && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
         auto* request = reinterpret_cast<CheckListDescription*>(header);
         if (request->item < 0 || request->item >= m_hunkList.GetCount())
@@ -396,7 +433,177 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
                 lines.push_back(fit);
         }
     }
-    return ::PathRowText(row, ViewOf(row), lines, ClipboardHash(ClipboardText(m_hWnd)));
+    // The whole path first: the row may show it shortened.
+    return PathOf(row) + "\n" + ::PathRowText(row, ViewOf(row), lines, ClipboardHash(ClipboardText(m_hWnd)));
+}
+
+namespace {
+
+enum MenuCommand : UINT { kCopyTicked = 1, kTickFromClipboard, kOpen, kCopyPath, kCopyHashes, kOpenFolder };
+
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle none() { return nullptr; }
+    static void close(Handle menu) { DestroyMenu(menu); }
+};
+
+// Shows menu at screen and waits for the user's choice; 0 when nothing was chosen.
+UINT chooseFrom(HMENU menu, HWND owner, POINT screen)
+{
+    return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN,
+                                            screen.x, screen.y, 0, owner, nullptr));
+}
+
+void addItem(HMENU menu, UINT command, const wchar_t* text, bool enabled)
+{
+    AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), command, text);
+}
+
+std::wstring wideText(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
+    return result;
+}
+
+// Lines as the clipboard carries them.
+std::wstring clipboardLines(const std::string& text)
+{
+    std::string lines;
+    for (const char c : text)
+        lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return wideText(lines);
+}
+
+// The bottom left corner of a control's rectangle of the window's client area, on screen.
+POINT belowLeft(HWND window, RECT rect)
+{
+    POINT corner{rect.left, rect.bottom};
+    ClientToScreen(window, &corner);
+    return corner;
+}
+
+}  // namespace
+
+INT_PTR CPatcherDlg::OnContextMenu(WPARAM, LPARAM point)
+{
+    // A report, a file dialog or the About box is up.
+    if (!IsWindowEnabled(m_hWnd))
+        return TRUE;
+    const HWND list = GetDlgItem(IDC_HUNK_LIST);
+    const struct {
+        PathRow row;
+        int group, browse;
+    } rows[] = {{PathRow::source, IDC_SOURCE_GROUP, IDC_BROWSE_SOURCE},
+                {PathRow::patch, IDC_PATCH_GROUP, IDC_BROWSE_PATCH},
+                {PathRow::destination, IDC_DEST_GROUP, IDC_BROWSE_DEST}};
+    POINT screen{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    if (screen.x == -1 && screen.y == -1) {
+        // From the keyboard: for the control with the focus, beside it.
+        const HWND focus = GetFocus();
+        if (focus == list) {
+            RECT row{};
+            const LRESULT caret = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
+            if (caret < 0 || SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(caret),
+                                          reinterpret_cast<LPARAM>(&row)) == LB_ERR)
+                GetClientRect(list, &row);
+            ShowListMenu(belowLeft(list, row));
+            return TRUE;
+        }
+        for (const auto& r : rows) {
+            if (focus == GetDlgItem(r.browse)) {
+                RECT button;
+                GetClientRect(focus, &button);
+                ShowRowMenu(r.row, belowLeft(focus, button));
+                return TRUE;
+            }
+        }
+        return TRUE;
+    }
+    RECT rect;
+    GetWindowRect(list, &rect);
+    if (PtInRect(&rect, screen)) {
+        ShowListMenu(screen);
+        return TRUE;
+    }
+    for (const auto& r : rows) {
+        GetWindowRect(GetDlgItem(r.group), &rect);
+        if (PtInRect(&rect, screen)) {
+            ShowRowMenu(r.row, screen);
+            return TRUE;
+        }
+    }
+    return TRUE;
+}
+
+void CPatcherDlg::ShowListMenu(POINT screen)
+{
+    const UniqueHandle<MenuTraits> menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    const bool hunks = m_hunkList.GetCount() > 0;
+    addItem(menu.get(), kCopyTicked, L"Copy Ticked Hunks", hunks);
+    addItem(menu.get(), kTickFromClipboard, L"Tick Hunks from Clipboard", hunks && ClipboardHasText());
+    switch (chooseFrom(menu.get(), m_hWnd, screen)) {
+    case kCopyTicked: CopyTickedHunks(); break;
+    case kTickFromClipboard: TickHunksFromClipboard(); break;
+    default: break;
+    }
+}
+
+void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
+{
+    const UniqueHandle<MenuTraits> menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    const std::string path = PathOf(row);
+    const FileView file = path.empty() ? FileView() : ViewOf(row);
+    const std::string hashes = path.empty() ? std::string() : HashesText(row, file);
+    if (row == PathRow::destination) {
+        addItem(menu.get(), kOpen, L"Open", !path.empty() && file.seen != FileView::Seen::missing);
+        SetMenuDefaultItem(menu.get(), kOpen, FALSE);
+    }
+    addItem(menu.get(), kCopyPath, L"Copy Path", !path.empty());
+    addItem(menu.get(), kCopyHashes, L"Copy Hashes", !hashes.empty());
+    addItem(menu.get(), kOpenFolder, L"Open Containing Folder", !path.empty());
+    switch (chooseFrom(menu.get(), m_hWnd, screen)) {
+    case kOpen: OpenWithItsProgram(m_hWnd, path); break;
+    case kCopyPath: SetClipboardText(m_hWnd, wideText(path)); break;
+    case kCopyHashes: SetClipboardText(m_hWnd, clipboardLines(hashes)); break;
+    case kOpenFolder: ShowInFolder(path); break;
+    default: break;
+    }
+}
+
+void CPatcherDlg::CopyTickedHunks()
+{
+    const int count = m_hunkList.GetCount();
+    const bool known = m_hunkSet.ListOrder().size() == static_cast<std::size_t>(count);
+    std::string labels;
+    for (int row = 0; row < count; ++row) {
+        if (m_hunkList.GetCheck(row) != 1)
+            continue;
+        if (!labels.empty())
+            labels += "\n";
+        labels += known ? m_hunkSet.LabelAt(static_cast<std::size_t>(row)) : m_hunkList.GetText(row);
+    }
+    SetClipboardText(m_hWnd, clipboardLines(labels));
+}
+
+void CPatcherDlg::TickHunksFromClipboard()
+{
+    if (m_hunkSet.ListOrder().size() != static_cast<std::size_t>(m_hunkList.GetCount()))
+        return;
+    std::size_t unnamed = 0;
+    const std::vector<int> ticks = m_hunkSet.TicksFromLabels(NarrowText(ClipboardText(m_hWnd)), unnamed);
+    for (std::size_t row = 0; row < ticks.size(); ++row)
+        m_hunkList.SetCheck(static_cast<int>(row), ticks[row]);
+    if (unnamed == 1)
+        report("1 line on the clipboard names no hunk of this patch.");
+    else if (unnamed > 1)
+        report((std::to_string(unnamed) + " lines on the clipboard name no hunk of this patch.").c_str());
 }
 
 const std::string& CPatcherDlg::PathOf(PathRow row) const

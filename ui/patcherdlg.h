@@ -28,6 +28,11 @@ public:
     void TakePatch(const std::string& path);
     void TakeDest(const std::string& path);
 
+    // The list's menu: the ticked rows' labels to the clipboard, and the rows a list of
+    // labels on the clipboard names ticked, every other row unticked.
+    void CopyTickedHunks();
+    void TickHunksFromClipboard();
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange& dx) override;
@@ -50,6 +55,9 @@ private:
     INT_PTR OnMouseMove(WPARAM keys, LPARAM point);
     INT_PTR OnLButtonDown(WPARAM keys, LPARAM point);
     INT_PTR OnReaderAnswers(WPARAM, LPARAM);
+    INT_PTR OnContextMenu(WPARAM window, LPARAM point);
+    void ShowListMenu(POINT screen);
+    void ShowRowMenu(PathRow row, POINT screen);
     // The tooltip of path row id (IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH); empty
     // while the row has no file.
     std::string PathRowText(UINT_PTR id);

@@ -112,22 +112,13 @@ std::string ClipboardHash(const std::wstring& text)
     return lower;
 }
 
-std::wstring ClipboardText(HWND owner)
+std::string HashesText(PathRow row, const FileView& file)
 {
-    if (!IsClipboardFormatAvailable(CF_UNICODETEXT) || !OpenClipboard(owner))
+    const FileFacts* facts = file.seen == FileView::Seen::known ? file.facts : nullptr;
+    if (!facts || facts->state != FileFacts::State::hashed)
         return {};
-    std::wstring text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            // The clipboard's block may be longer than its text, and need not end in a zero.
-            const SIZE_T room = GlobalSize(data) / sizeof(wchar_t);
-            std::size_t length = 0;
-            while (length < room && chars[length] != L'\0')
-                ++length;
-            text.assign(chars, length);
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
+    std::string text = SizeText(file.size) + "\n" + hashLines(facts->whole);
+    if (row == PathRow::source && file.size % 1024 == 512 && facts->headerless)
+        text += "\nWithout the copier header:\n" + hashLines(*facts->headerless);
     return text;
 }

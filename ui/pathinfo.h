@@ -34,5 +34,6 @@ std::string PathRowText(PathRow row, const FileView& file, const std::vector<std
 // and a "0x" taken off, when that is 8, 32, 40 or 64 hex digits; in lower case. Empty
 // for any other text.
 std::string ClipboardHash(const std::wstring& text);
-// The clipboard's text, if it holds text and no other program holds it open.
-std::wstring ClipboardText(HWND owner);
+// What a row's Copy Hashes copies, in the tip's lines: the size, the hashes and, for a
+// source with a copier header, those without it; empty until the hashes are known.
+std::string HashesText(PathRow row, const FileView& file);

@@ -1,13 +1,11 @@
 #include "framework/win32/checklistbox_accessible.h"
 
-#include <oleacc.h>
-
 #include <new>
 #include <string>
 
+#include "framework/win32/accessible.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
-#include "framework/win32/libraries.h"
 #include "framework/win32/checklistbox_window.h"
 
 namespace {
@@ -15,59 +13,16 @@ namespace {
 constexpr int kSelf = -1;  // the child id names the list itself
 constexpr int kNone = -2;  // the child id names nothing in the list
 
-// The platform's object for the list box, wrapped: the list itself and whatever is not
-// about an item's tick stay the platform's.
-class AccessibleCheckList final : public IAccessible {
+// The platform's object for the list box, wrapped: each item is a check box that is
+// ticked and unticked by its default action, with its label as name and its owner's
+// description as description and help; the list has the name its owner gave it.
+class AccessibleCheckList final : public CForwardingAccessible {
 public:
-    AccessibleCheckList(HWND window, IAccessible* standard) : m_window(window), m_standard(standard) {}
-    AccessibleCheckList(const AccessibleCheckList&) = delete;
-    AccessibleCheckList& operator=(const AccessibleCheckList&) = delete;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    AccessibleCheckList(HWND window, IAccessible* standard, const std::wstring& name)
+        : CForwardingAccessible(standard), m_window(window), m_name(name)
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
-            *object = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_references)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&m_references);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
     }
 
-    // IDispatch: the platform's type information, with calls by name landing here.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return m_standard->GetTypeInfoCount(count); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override
-    {
-        return m_standard->GetTypeInfo(index, locale, info);
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override
-    {
-        return m_standard->GetIDsOfNames(iid, names, count, locale, ids);
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID locale, WORD flags, DISPPARAMS* parameters,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* badArgument) override
-    {
-        ITypeInfo* info = nullptr;
-        HRESULT hr = m_standard->GetTypeInfo(0, locale, &info);
-        if (FAILED(hr))
-            return hr;
-        hr = DispInvoke(static_cast<IAccessible*>(this), info, id, flags, parameters, result, exception, badArgument);
-        info->Release();
-        return hr;
-    }
-
-    // IAccessible: what a check list adds.
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override
     {
         if (!count)
@@ -86,19 +41,19 @@ public:
                 *object = nullptr;
                 return S_FALSE;
             },
-            [&] { return m_standard->get_accChild(child, object); });
+            [&] { return CForwardingAccessible::get_accChild(child, object); });
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
     {
         return forItem(
-            child, [&](int index) { return newString(label(index), name); },
-            [&] { return m_standard->get_accName(child, name); });
+            child, [&](int index) { return NewString(label(index), name); },
+            [&] { return m_name.empty() ? CForwardingAccessible::get_accName(child, name) : NewString(m_name, name); });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
         return forItem(
-            child, [&](int) { return setLong(role, ROLE_SYSTEM_CHECKBUTTON); },
-            [&] { return setLong(role, ROLE_SYSTEM_LIST); });
+            child, [&](int) { return SetLong(role, ROLE_SYSTEM_CHECKBUTTON); },
+            [&] { return SetLong(role, ROLE_SYSTEM_LIST); });
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
     {
@@ -108,7 +63,7 @@ public:
                 VARIANT standard;
                 VariantInit(&standard);
                 LONG bits = 0;
-                if (SUCCEEDED(m_standard->get_accState(child, &standard)) && standard.vt == VT_I4)
+                if (SUCCEEDED(Standard().get_accState(child, &standard)) && standard.vt == VT_I4)
                     bits = standard.lVal & ~(STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED);
                 VariantClear(&standard);
                 const int check = checkOf(index);
@@ -116,15 +71,15 @@ public:
                     bits |= STATE_SYSTEM_CHECKED;
                 else if (check == 2)
                     bits |= STATE_SYSTEM_MIXED;
-                return setLong(state, bits);
+                return SetLong(state, bits);
             },
-            [&] { return m_standard->get_accState(child, state); });
+            [&] { return CForwardingAccessible::get_accState(child, state); });
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
         return forItem(
-            child, [&](int index) { return newString(checkOf(index) == 1 ? L"Uncheck" : L"Check", action); },
-            [&] { return m_standard->get_accDefaultAction(child, action); });
+            child, [&](int index) { return NewString(checkOf(index) == 1 ? L"Uncheck" : L"Check", action); },
+            [&] { return CForwardingAccessible::get_accDefaultAction(child, action); });
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
     {
@@ -134,71 +89,24 @@ public:
             return E_FAIL;
         return forItem(
             child, [&](int index) { return ToggleCheckListItem(m_window, index) ? S_OK : E_INVALIDARG; },
-            [&] { return m_standard->accDoDefaultAction(child); });
-    }
-
-    // IAccessible: the platform's.
-    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return m_standard->get_accParent(parent); }
-    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
-    {
-        return m_standard->get_accValue(child, value);
+            [&] { return CForwardingAccessible::accDoDefaultAction(child); });
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
     {
         // Built when asked: the owner knows what the item stands for.
         return forItem(
-            child,
-            [&](int index) {
-                const std::string description = DescribeCheckListItem(m_window, index);
-                return newString(std::wstring(description.begin(), description.end()), text);
-            },
-            [&] { return m_standard->get_accDescription(child, text); });
+            child, [&](int index) { return description(index, text); },
+            [&] { return CForwardingAccessible::get_accDescription(child, text); });
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
     {
-        return m_standard->get_accHelp(child, help);
-    }
-    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override
-    {
-        return m_standard->get_accHelpTopic(file, child, topic);
-    }
-    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
-    {
-        return m_standard->get_accKeyboardShortcut(child, shortcut);
-    }
-    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override { return m_standard->get_accFocus(child); }
-    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override
-    {
-        return m_standard->get_accSelection(children);
-    }
-    HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override
-    {
-        return m_standard->accSelect(flags, child);
-    }
-    HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override
-    {
-        return m_standard->accLocation(left, top, width, height, child);
-    }
-    HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override
-    {
-        return m_standard->accNavigate(direction, start, end);
-    }
-    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* child) override
-    {
-        return m_standard->accHitTest(x, y, child);
-    }
-    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override
-    {
-        return m_standard->put_accName(child, name);
-    }
-    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
-    {
-        return m_standard->put_accValue(child, value);
+        // What UI Automation reads of an item beyond its name.
+        return forItem(
+            child, [&](int index) { return description(index, help); },
+            [&] { return CForwardingAccessible::get_accHelp(child, help); });
     }
 
 private:
-    ~AccessibleCheckList() { m_standard->Release(); }
-
     // Runs onItem with the 0-based index of the item that child names, or onSelf for the
     // list itself. No C++ exception leaves: the caller is the platform.
     template <class OnItem, class OnSelf>
@@ -247,61 +155,27 @@ private:
         text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
         return text;
     }
-    static HRESULT newString(const std::wstring& text, BSTR* out)
+    HRESULT description(int index, BSTR* text) const
     {
-        if (!out)
-            return E_POINTER;
-        *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-    static HRESULT setLong(VARIANT* out, LONG value)
-    {
-        if (!out)
-            return E_POINTER;
-        out->vt = VT_I4;
-        out->lVal = value;
-        return S_OK;
+        const std::string description = DescribeCheckListItem(m_window, index);
+        return NewString(std::wstring(description.begin(), description.end()), text);
     }
 
-    LONG m_references = 1;
-    HWND m_window;            // borrowed: once it is gone, so are its items
-    IAccessible* m_standard;  // owned reference
+    HWND m_window;  // borrowed: once it is gone, so are its items
+    std::wstring m_name;
 };
-
-// oleacc's two calls, from the system folder's oleacc, loaded at the first request.
-struct Oleacc {
-    decltype(&CreateStdAccessibleObject) createStandard;
-    decltype(&LresultFromObject) resultFromObject;
-};
-
-// Null when the system has no accessibility library to give.
-const Oleacc* oleacc()
-{
-    static const std::optional<Oleacc> calls =
-        LoadSystemFunctions<Oleacc>(L"oleacc.dll", [](SystemLibrary& library, Oleacc& c) {
-            library.Get(c.createStandard, "CreateStdAccessibleObject");
-            library.Get(c.resultFromObject, "LresultFromObject");
-        });
-    return calls ? &*calls : nullptr;
-}
 
 }  // namespace
 
-LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam)
+LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam, const std::wstring& name)
 {
-    const Oleacc* calls = oleacc();
-    if (!calls)
+    IAccessible* standard = StandardAccessibleObject(window);
+    if (!standard)
         return 0;
-    IAccessible* standard = nullptr;
-    if (FAILED(calls->createStandard(window, OBJID_CLIENT, __uuidof(IAccessible),
-                                   reinterpret_cast<void**>(&standard))))
-        return 0;
-    auto* object = new (std::nothrow) AccessibleCheckList(window, standard);
+    auto* object = new (std::nothrow) AccessibleCheckList(window, standard, name);
     if (!object) {
         standard->Release();
         return 0;
     }
-    const LRESULT reference = calls->resultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
-    object->Release();
-    return reference;
+    return AccessibleResult(object, wParam);
 }

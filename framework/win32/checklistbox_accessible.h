@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
-// The answer to WM_GETOBJECT for OBJID_CLIENT from the window of a check list: a
-// reference to its accessible object, or 0 or less when there is none to give.
-LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam);
+#include <string>
+
+// The answer to WM_GETOBJECT for OBJID_CLIENT from the window of a check list, which has
+// the name given (the platform's guess when empty): a reference to its accessible object,
+// or 0 or less when there is none to give.
+LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam, const std::wstring& name);

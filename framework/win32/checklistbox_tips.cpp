@@ -8,16 +8,49 @@
 namespace {
 
 constexpr UINT_PTR kRowsTool = 1;
+constexpr UINT_PTR kCaretTool = 2;
+constexpr UINT_PTR kCaretTimer = 1;
+constexpr UINT kCaretRest = 1000;  // ms
 const char kTipsProperty[] = "Velquin.RowTips";
 
 struct RowTips {
     explicit RowTips(CToolTip& owner) : tip(&owner) {}
     CToolTip* tip;  // borrowed; lives as long as the list
     int row = -1;   // under the mouse at its last move
+    int caretRow = -1;  // whose tip shows beside it, or -1
+    POINT mouseAtCaretTip{};
     ToolTipText text;
 };
 
 RowTips* tipsOf(HWND list) { return static_cast<RowTips*>(GetPropA(list, kTipsProperty)); }
+
+void hideCaretTip(HWND list, RowTips& tips)
+{
+    KillTimer(list, kCaretTimer);
+    if (tips.caretRow < 0)
+        return;
+    tips.caretRow = -1;
+    tips.tip->Track(list, kCaretTool, {}, false);
+}
+
+void showCaretTip(HWND list, RowTips& tips)
+{
+    KillTimer(list, kCaretTimer);
+    const LRESULT caret = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
+    RECT row, client, shown;
+    GetClientRect(list, &client);
+    if (caret < 0 ||
+        SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(caret), reinterpret_cast<LPARAM>(&row)) == LB_ERR ||
+        !IntersectRect(&shown, &row, &client))
+        return;
+    // Where a hover's tip would stand: below the row, from its label.
+    POINT at{row.left + CheckAreaWidth(), row.bottom};
+    ClientToScreen(list, &at);
+    tips.tip->Pop();
+    tips.caretRow = static_cast<int>(caret);
+    GetCursorPos(&tips.mouseAtCaretTip);
+    tips.tip->Track(list, kCaretTool, at, true);
+}
 
 int rowUnderCursor(HWND list)
 {
@@ -46,7 +79,7 @@ bool ShowCheckListRowTips(HWND list, CToolTip& tip)
         return false;
     RECT client;
     GetClientRect(list, &client);
-    if (!tip.AddRectTool(list, kRowsTool, client))
+    if (!tip.AddRectTool(list, kRowsTool, client) || !tip.AddTrackingTool(list, kCaretTool))
         return false;
     auto* tips = new RowTips(tip);
     if (!SetPropA(list, kTipsProperty, tips)) {
@@ -56,13 +89,38 @@ bool ShowCheckListRowTips(HWND list, CToolTip& tip)
     return true;
 }
 
+void ShowCheckListTipSoon(HWND list)
+{
+    if (RowTips* tips = tipsOf(list)) {
+        hideCaretTip(list, *tips);
+        SetTimer(list, kCaretTimer, kCaretRest, nullptr);
+    }
+}
+
 bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    // The tips are looked up only for the messages that concern them: a lookup is a trip
+    // to the window system, and a fill sends the list many thousand messages.
     switch (message) {
+    case WM_TIMER: {
+        RowTips* tips = wParam == kCaretTimer ? tipsOf(list) : nullptr;
+        if (!tips)
+            return false;
+        showCaretTip(list, *tips);
+        result = 0;
+        return true;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KILLFOCUS:
+        if (RowTips* tips = tipsOf(list))
+            hideCaretTip(list, *tips);
+        return false;
     case WM_MOUSEWHEEL:
     case WM_VSCROLL:
         // The rows move under the mouse: the tip goes until the mouse moves again.
         if (RowTips* tips = tipsOf(list)) {
+            hideCaretTip(list, *tips);
             tips->tip->Pop();
             tips->row = -1;
         }
@@ -78,6 +136,12 @@ bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, 
         RowTips* tips = tipsOf(list);
         if (!tips)
             return false;
+        // A window that appears under a mouse at rest makes a move too: only a real one
+        // hides the caret's tip.
+        POINT mouse;
+        if (message != WM_MOUSEMOVE || (GetCursorPos(&mouse) && (mouse.x != tips->mouseAtCaretTip.x ||
+                                                                 mouse.y != tips->mouseAtCaretTip.y)))
+            hideCaretTip(list, *tips);
         // Another row under a tip that shows: the tip goes, and the new row's comes after
         // the usual delay. The tooltip itself sees one tool for the whole list.
         const int row = CheckListItemAt(list, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -92,11 +156,13 @@ bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, 
     case WM_NOTIFY: {
         RowTips* tips = tipsOf(list);
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (!tips || header->hwndFrom != tips->tip->GetSafeHwnd() || header->idFrom != kRowsTool)
+        const bool caret = header->idFrom == kCaretTool;
+        if (!tips || header->hwndFrom != tips->tip->GetSafeHwnd() || (header->idFrom != kRowsTool && !caret))
             return false;
         if (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW) {
-            const int row = rowUnderCursor(list);
-            tips->row = row;
+            const int row = caret ? tips->caretRow : rowUnderCursor(list);
+            if (!caret)
+                tips->row = row;
             AnswerToolTipText(lParam, row < 0 ? std::string() : DescribeCheckListItem(list, row), tips->text);
         }
         result = 0;

@@ -27,6 +27,11 @@ std::string DescribeCheckListItem(HWND list, int index);
 // again whenever the mouse comes to another row. tip must live as long as list.
 bool ShowCheckListRowTips(HWND list, CToolTip& tip);
 
+// Shows the caret row's description beside it once the caret has rested for a second, as
+// the mouse shows a row's: for a caret moved by keyboard. Any key, click or move of the
+// mouse hides it again.
+void ShowCheckListTipSoon(HWND list);
+
 // Called by the check list's procedure with every message, first: true when the message
 // was the tips' own, with result what the procedure returns.
 bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include <string>
 #include <vector>
 
 #include "framework/checklistbox.h"
@@ -18,6 +19,10 @@ struct CCheckListBox::Impl {
     bool redrawOff = false;         // WM_SETREDRAW FALSE seen: a whole repaint follows
     HTHEME theme = nullptr;         // owned: the button style's check boxes; none when classic
     std::vector<bool> dimmed;       // by item data: labels drawn in grey
+    std::wstring accessibleName;    // what screen readers call the list; the platform's guess when empty
+    int anchor = -1;                // the row last toggled by a plain click or the space bar
+    std::string typed;              // the hex digits typed so far, the last at typedAt
+    DWORD typedAt = 0;
 
     // The data word of one item, as this list last wrote or read it, kept only while the
     // list's own procedure sees every message (it forgets the word on any that could

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/win32/checklistbox_accessible.h"
+#include "framework/win32/checklistbox_input.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/dpi.h"
@@ -65,13 +66,6 @@ int checkBoxAt(HWND list, POINT point)
     if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&row)) == LB_ERR)
         return -1;
     return point.x >= row.left && point.x < row.left + CheckAreaWidth() ? index : -1;
-}
-
-void toggle(CCheckListBox& list, HWND window, int index)
-{
-    list.SetCheck(index, list.GetCheck(index) == 0 ? 1 : 0);
-    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), CLBN_CHKCHANGE),
-                 reinterpret_cast<LPARAM>(window));
 }
 
 // Unticked: a framed white box. Ticked: the same with a check mark. Indeterminate: a
@@ -251,42 +245,21 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
         openTheme(list.impl());
         InvalidateRect(window, nullptr, TRUE);
         break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        // Each click of a double click toggles, as the box is a button, not a label.
-        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        const int index = checkBoxAt(window, point);
-        const LRESULT result = callListBox(list, window, message, wParam, lParam);  // focus and caret
-        if (index >= 0)
-            toggle(list, window, index);
-        return result;
-    }
-    case WM_KEYDOWN:
-        if (wParam == VK_SPACE) {
-            const LRESULT caret = SendMessageA(window, LB_GETCARETINDEX, 0, 0);
-            if (caret >= 0 && caret < SendMessageA(window, LB_GETCOUNT, 0, 0))
-                toggle(list, window, static_cast<int>(caret));
-            return 0;
-        }
-        break;
     case WM_GETOBJECT:
         // Screen readers ask for the list's items and their ticks; other objects are the
         // list box's own.
         if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) {
-            const LRESULT object = AccessibleCheckListObject(window, wParam);
+            const LRESULT object = AccessibleCheckListObject(window, wParam, list.impl().accessibleName);
             if (object > 0)
                 return object;
         }
         break;
-    case WM_CHAR:
-        // As a character a space would move the caret to the next label starting with
-        // one, which is every label.
-        if (wParam == ' ')
-            return 0;
-        break;
     default:
         break;
     }
+    LRESULT inputResult = 0;
+    if (CheckListInput(list, window, message, wParam, lParam, inputResult))
+        return inputResult;
     return callListBox(list, window, message, wParam, lParam);
 }
 
@@ -367,9 +340,13 @@ bool ToggleCheckListItem(HWND window, int index)
     CCheckListBox* list = listOf(window);
     if (!list || index < 0 || index >= list->GetCount())
         return false;
-    toggle(*list, window, index);
+    ToggleCheckListRow(*list, window, index);
     return true;
 }
+
+int CheckListBoxAt(HWND list, POINT point) { return checkBoxAt(list, point); }
+
+void NameCheckList(CCheckListBox& list, const std::wstring& name) { list.impl().accessibleName = name; }
 
 void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed)
 {

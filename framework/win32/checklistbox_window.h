@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "framework/checklistbox.h"
@@ -18,6 +20,20 @@ int CheckAreaWidth();
 
 // The item at point (the list's client coordinates), or -1.
 int CheckListItemAt(HWND list, POINT point);
+// The item whose check box area holds point, or -1.
+int CheckListBoxAt(HWND list, POINT point);
+
+// WM_NOTIFY code a check list sends its owner for the row that hex digits typed in it
+// name: lParam points to a CheckListFind, whose row the owner sets, or leaves at -1.
+constexpr UINT CLN_FINDROW = 0x7FFF0002;
+struct CheckListFind {
+    NMHDR hdr;
+    std::uint32_t value;
+    int row;
+};
+
+// The name screen readers say for the list; without one they guess from the text before it.
+void NameCheckList(CCheckListBox& list, const std::wstring& name);
 
 // Makes control (an LBS_OWNERDRAWFIXED | LBS_HASSTRINGS list box) the window of list.
 // The window must be destroyed before list; it lets go of list when it is.

@@ -30,6 +30,30 @@ bool CToolTip::AddRectTool(HWND window, UINT_PTR id, const RECT& rect)
     return m_hWnd && SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
 }
 
+bool CToolTip::AddTrackingTool(HWND window, UINT_PTR id)
+{
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = window;
+    tool.uId = id;
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    return m_hWnd && SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+}
+
+void CToolTip::Track(HWND window, UINT_PTR id, POINT screen, bool show)
+{
+    if (!m_hWnd)
+        return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = id;
+    if (show)
+        SendMessageA(m_hWnd, TTM_TRACKPOSITION, 0, MAKELPARAM(screen.x, screen.y));
+    SendMessageA(m_hWnd, TTM_TRACKACTIVATE, show ? TRUE : FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
 bool CToolTip::AddControlRect(HWND dialog, int id)
 {
     RECT rect;

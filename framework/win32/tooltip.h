@@ -22,6 +22,11 @@ public:
     // A control of dialog as such a rectangle of the dialog, named by the control's id:
     // for a static without SS_NOTIFY, whose mouse goes to the dialog.
     bool AddControlRect(HWND dialog, int id);
+    // A tool of window that shows only when Track puts it on screen; its text is asked
+    // of window as for the others.
+    bool AddTrackingTool(HWND window, UINT_PTR id);
+    // Shows tracking tool id of window with its top left corner at screen, or hides it.
+    void Track(HWND window, UINT_PTR id, POINT screen, bool show);
     // Hands the tooltip a mouse message of a tool's window.
     void Relay(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // Hides the tip; the next mouse message shows it again after the usual delay.

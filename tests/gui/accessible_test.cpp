@@ -382,7 +382,7 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     const Bytes headerless(source.begin() + 512, source.end());
     const std::string headerlessPath = joinPath(folder, "headerless.bin");
     writeFile(headerlessPath, headerless);
-    const std::string sourceText = "66048 bytes (0x10200)\n" + toolHashes(sourcePath).lines() +
+    const std::string sourceText = sourcePath + "\n66048 bytes (0x10200)\n" + toolHashes(sourcePath).lines() +
                                    "\nThe size suggests a 512-byte copier header at the start.\n"
                                    "Without the copier header:\n" +
                                    toolHashes(headerlessPath).lines();
@@ -393,7 +393,7 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     const Bytes patchBytes = readFile(patchPath);
     char size[48];
     std::snprintf(size, sizeof size, "%zu bytes (0x%zX)", patchBytes.size(), patchBytes.size());
-    const std::string patchText = std::string(size) + "\n" + toolHashes(patchPath).lines() +
+    const std::string patchText = patchPath + "\n" + size + "\n" + toolHashes(patchPath).lines() +
                                   "\nStates an output size of 66048 bytes (0x10200)."
                                   "\nThe source already holds the bytes of 1 of 3 hunks.";
     EXPECT_EQ(app.tipAt(app.item(IDC_PATCH_PATH), centre(row), patchText), patchText) << "the Patch row";
@@ -441,7 +441,7 @@ TEST(Accessible, NoPlantedLibraryIsLoaded)
             RECT row;
             GetClientRect(app.item(IDC_SOURCE_PATH), &row);
             const std::string tip = app.tipAt(app.item(IDC_SOURCE_PATH), centre(row));
-            EXPECT_EQ(tip.rfind("64 bytes (0x40)\nCRC32 ", 0), 0u) << tip;
+            EXPECT_EQ(tip.rfind(joinPath(folder, "source.bin") + "\n64 bytes (0x40)\nCRC32 ", 0), 0u) << tip;
             if (!control) {
                 EXPECT_NE(tip.find("\nSHA-256 "), std::string::npos) << tip;
             }

@@ -1,0 +1,81 @@
+#include "framework/win32/clipboard.h"
+
+#include <cstring>
+
+namespace {
+
+// The clipboard, open for the scope.
+class OpenClipboardScope {
+public:
+    explicit OpenClipboardScope(HWND owner) : m_open(OpenClipboard(owner) != FALSE) {}
+    ~OpenClipboardScope()
+    {
+        if (m_open)
+            CloseClipboard();
+    }
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+    explicit operator bool() const { return m_open; }
+
+private:
+    bool m_open;
+};
+
+// A movable block holding size bytes of data, handed to the clipboard; false when it
+// cannot be made or the clipboard refuses it, which then frees it.
+bool give(UINT format, const void* data, std::size_t size)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    void* bytes = block ? GlobalLock(block) : nullptr;
+    if (!bytes) {
+        if (block)
+            GlobalFree(block);
+        return false;
+    }
+    std::memcpy(bytes, data, size);
+    GlobalUnlock(block);
+    if (SetClipboardData(format, block))
+        return true;
+    GlobalFree(block);
+    return false;
+}
+
+}  // namespace
+
+bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_UNICODETEXT) || IsClipboardFormatAvailable(CF_TEXT); }
+
+std::wstring ClipboardText(HWND owner)
+{
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
+        return {};
+    OpenClipboardScope clipboard(owner);
+    if (!clipboard)
+        return {};
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            // The clipboard's block may be longer than its text, and need not end in a zero.
+            const SIZE_T room = GlobalSize(data) / sizeof(wchar_t);
+            std::size_t length = 0;
+            while (length < room && chars[length] != L'\0')
+                ++length;
+            text.assign(chars, length);
+            GlobalUnlock(data);
+        }
+    }
+    return text;
+}
+
+bool SetClipboardText(HWND owner, const std::wstring& text)
+{
+    const int narrowSize = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(narrowSize > 0 ? static_cast<std::size_t>(narrowSize) : 1, '\0');
+    if (narrowSize > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], narrowSize, nullptr, nullptr);
+    OpenClipboardScope clipboard(owner);
+    if (!clipboard || !EmptyClipboard())
+        return false;
+    const bool wide = give(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    const bool eightBit = give(CF_TEXT, narrow.c_str(), narrow.size());
+    return wide && eightBit;
+}
