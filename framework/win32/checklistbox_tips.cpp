@@ -16,9 +16,13 @@ const char kTipsProperty[] = "Velquin.RowTips";
 struct RowTips {
     explicit RowTips(CToolTip& owner) : tip(&owner) {}
     CToolTip* tip;  // borrowed; lives as long as the list
+    // The caret's tip is a tooltip of its own: one that tracks and one that follows the
+    // mouse would take each other's place on one control.
+    CToolTip caretTip;
     int row = -1;   // under the mouse at its last move
     int caretRow = -1;  // whose tip shows beside it, or -1
-    POINT mouseAtCaretTip{};
+    POINT lastMouse{};  // where the last move of the mouse over the list came to
+    bool mouseSeen = false;
     ToolTipText text;
 };
 
@@ -30,7 +34,7 @@ void hideCaretTip(HWND list, RowTips& tips)
     if (tips.caretRow < 0)
         return;
     tips.caretRow = -1;
-    tips.tip->Track(list, kCaretTool, {}, false);
+    tips.caretTip.Track(list, kCaretTool, {}, false);
 }
 
 void showCaretTip(HWND list, RowTips& tips)
@@ -48,8 +52,7 @@ void showCaretTip(HWND list, RowTips& tips)
     ClientToScreen(list, &at);
     tips.tip->Pop();
     tips.caretRow = static_cast<int>(caret);
-    GetCursorPos(&tips.mouseAtCaretTip);
-    tips.tip->Track(list, kCaretTool, at, true);
+    tips.caretTip.Track(list, kCaretTool, at, true);
 }
 
 int rowUnderCursor(HWND list)
@@ -79,9 +82,11 @@ bool ShowCheckListRowTips(HWND list, CToolTip& tip)
         return false;
     RECT client;
     GetClientRect(list, &client);
-    if (!tip.AddRectTool(list, kRowsTool, client) || !tip.AddTrackingTool(list, kCaretTool))
+    if (!tip.AddRectTool(list, kRowsTool, client))
         return false;
     auto* tips = new RowTips(tip);
+    if (tips->caretTip.Create(GetAncestor(list, GA_ROOT)))
+        tips->caretTip.AddTrackingTool(list, kCaretTool);
     if (!SetPropA(list, kTipsProperty, tips)) {
         delete tips;
         return false;
@@ -93,6 +98,9 @@ void ShowCheckListTipSoon(HWND list)
 {
     if (RowTips* tips = tipsOf(list)) {
         hideCaretTip(list, *tips);
+        // The rows may have moved under the mouse: its tip waits for the mouse to move.
+        tips->tip->Pop();
+        tips->row = -1;
         SetTimer(list, kCaretTimer, kCaretRest, nullptr);
     }
 }
@@ -136,12 +144,16 @@ bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, 
         RowTips* tips = tipsOf(list);
         if (!tips)
             return false;
-        // A window that appears under a mouse at rest makes a move too: only a real one
-        // hides the caret's tip.
-        POINT mouse;
-        if (message != WM_MOUSEMOVE || (GetCursorPos(&mouse) && (mouse.x != tips->mouseAtCaretTip.x ||
-                                                                 mouse.y != tips->mouseAtCaretTip.y)))
-            hideCaretTip(list, *tips);
+        // A window that appears or goes under a mouse at rest makes a move too, at the
+        // same point: no move of the user's, to show a tip for or to hide the caret's.
+        if (message == WM_MOUSEMOVE) {
+            const POINT mouse{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (tips->mouseSeen && mouse.x == tips->lastMouse.x && mouse.y == tips->lastMouse.y)
+                return false;
+            tips->lastMouse = mouse;
+            tips->mouseSeen = true;
+        }
+        hideCaretTip(list, *tips);
         // Another row under a tip that shows: the tip goes, and the new row's comes after
         // the usual delay. The tooltip itself sees one tool for the whole list.
         const int row = CheckListItemAt(list, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -156,8 +168,8 @@ bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, 
     case WM_NOTIFY: {
         RowTips* tips = tipsOf(list);
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        const bool caret = header->idFrom == kCaretTool;
-        if (!tips || header->hwndFrom != tips->tip->GetSafeHwnd() || (header->idFrom != kRowsTool && !caret))
+        const bool caret = tips && header->hwndFrom == tips->caretTip.GetSafeHwnd() && header->idFrom == kCaretTool;
+        if (!tips || (!caret && (header->hwndFrom != tips->tip->GetSafeHwnd() || header->idFrom != kRowsTool)))
             return false;
         if (header->code == TTN_GETDISPINFOA || header->code == TTN_GETDISPINFOW) {
             const int row = caret ? tips->caretRow : rowUnderCursor(list);

@@ -2,6 +2,12 @@
 
 #include <commctrl.h>
 
+CToolTip::~CToolTip()
+{
+    if (m_hWnd && IsWindow(m_hWnd))
+        DestroyWindow(m_hWnd);
+}
+
 bool CToolTip::Create(HWND owner)
 {
     m_hWnd = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,

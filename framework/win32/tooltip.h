@@ -9,6 +9,11 @@
 
 class CToolTip {
 public:
+    CToolTip() = default;
+    ~CToolTip();
+    CToolTip(const CToolTip&) = delete;
+    CToolTip& operator=(const CToolTip&) = delete;
+
     // A tooltip for owner's tools, lines broken only at "\n". False when the system has
     // no tooltip control to give.
     bool Create(HWND owner);
@@ -36,7 +41,7 @@ public:
     void Refresh();
 
 private:
-    HWND m_hWnd = nullptr;  // owned by the owner window: destroyed with it
+    HWND m_hWnd = nullptr;  // destroyed with its owner window, or with this
 };
 
 // A tip's text as the window that answers for it keeps it while the tip shows.

@@ -282,4 +282,45 @@ TEST_F(Reader, LargestRecordsRoundTrip)
     EXPECT_EQ(list.labels()[1], " 0xFFFFFF - 0x100FFFD");
 }
 
+// The rows as the list shows them, found by an offset a user types and ticked by the
+// labels a user kept.
+TEST_F(Reader, RowsAreFoundByOffsetAndTickedByLabels)
+{
+    // In list order: 0x10-0x1F, 0x10-0x2F, 0x30 (empty), 0x30-0x30, 0x20000-0x2FFFE, 0x40000-0x40000.
+    ASSERT_TRUE(load(Ips()
+                         .literal(0x40000, {1})
+                         .literal(0x10, pattern(32, 1))
+                         .run(0x30, 0, 0)
+                         .run(0x20000, 65535, 2)
+                         .literal(0x10, pattern(16, 2))
+                         .literal(0x30, {3})
+                         .eof()));
+    EXPECT_EQ(set.ListOrder(), list.itemData());
+    const struct {
+        std::uint32_t offset;
+        int row;
+    } finds[] = {{0x0, 0},       {0x10, 0},      {0x1F, 0},      {0x20, 1},      {0x2F, 1},
+                 {0x30, 3},      {0x31, 4},      {0x2FFFE, 4},   {0x2FFFF, 5},   {0x40000, 5},
+                 {0x40001, -1},  {0xFFFFFFFF, -1}};
+    for (const auto& f : finds)
+        EXPECT_EQ(set.FindRow(f.offset), f.row) << std::hex << "0x" << f.offset;
+
+    const struct {
+        const char* text;
+        std::vector<int> ticks;
+        std::size_t unnamed;
+    } lists[] = {
+        {"", {0, 0, 0, 0, 0, 0}, 0},
+        {" 0x000030 - 0x000030\r\n\t0x040000 - 0x040000 \r\n", {0, 0, 0, 1, 0, 1}, 0},
+        {"0x000010 - 0x00001F\n\n  \n0x000010 - 0x00001f\n0x999999 - 0x999999", {1, 0, 0, 0, 0, 0}, 2},
+        {"0x000030 - 0x00002F\n0x000030 - 0x00002F", {0, 0, 1, 0, 0, 0}, 1},
+    };
+    for (const auto& l : lists) {
+        std::size_t unnamed = 99;
+        EXPECT_EQ(set.TicksFromLabels(l.text, unnamed), l.ticks) << l.text;
+        EXPECT_EQ(unnamed, l.unnamed) << l.text;
+    }
+    EXPECT_EQ(set.LabelAt(4), " 0x020000 - 0x02FFFE");
+}
+
 }  // namespace

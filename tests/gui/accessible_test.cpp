@@ -5,6 +5,7 @@
 // the tooltips say of each hunk and file, and the descriptions readers hear.
 
 #include "scenario.h"
+#include "screen_reader.h"
 
 #include <oleacc.h>
 
@@ -13,117 +14,6 @@
 
 namespace gui {
 namespace {
-
-// A COM apartment for the test's thread, as a screen reader has one.
-class Apartment {
-public:
-    Apartment() : m_joined(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~Apartment()
-    {
-        if (m_joined)
-            CoUninitialize();
-    }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-
-private:
-    bool m_joined;
-};
-
-VARIANT child(long id)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = id;
-    return v;
-}
-
-std::string take(BSTR text)
-{
-    std::string out = text ? narrow(std::wstring(text, SysStringLen(text))) : std::string();
-    SysFreeString(text);
-    return out;
-}
-
-// The list's accessible object as a screen reader gets it: from the platform, for the
-// list's window, in another process than the program's.
-class Reader {
-public:
-    explicit Reader(HWND list)
-    {
-        const HRESULT hr = AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                                      reinterpret_cast<void**>(&m_object));
-        if (FAILED(hr) || !m_object)
-            throw DriverError("the list gives no accessible object (error " + std::to_string(hr) + ")");
-    }
-    ~Reader() { m_object->Release(); }
-    Reader(const Reader&) = delete;
-    Reader& operator=(const Reader&) = delete;
-
-    long count() const
-    {
-        long n = -1;
-        check(m_object->get_accChildCount(&n), "child count");
-        return n;
-    }
-    std::string name(long id) const
-    {
-        BSTR text = nullptr;
-        check(m_object->get_accName(child(id), &text), "name");
-        return take(text);
-    }
-    long role(long id) const { return number(&IAccessible::get_accRole, id, "role"); }
-    long state(long id) const { return number(&IAccessible::get_accState, id, "state"); }
-    std::string defaultAction(long id) const
-    {
-        BSTR text = nullptr;
-        check(m_object->get_accDefaultAction(child(id), &text), "default action");
-        return take(text);
-    }
-    std::string description(long id) const
-    {
-        BSTR text = nullptr;
-        check(m_object->get_accDescription(child(id), &text), "description");
-        return take(text);
-    }
-    HRESULT doDefaultAction(long id) const { return m_object->accDoDefaultAction(child(id)); }
-    HRESULT nameResult(long id) const
-    {
-        BSTR text = nullptr;
-        const HRESULT hr = m_object->get_accName(child(id), &text);
-        SysFreeString(text);
-        return hr;
-    }
-
-    // What a reader says of every item: ticked or not, in list order.
-    std::vector<int> checks() const
-    {
-        std::vector<int> out;
-        for (long id = 1; id <= count(); ++id)
-            out.push_back((state(id) & STATE_SYSTEM_CHECKED) ? 1 : 0);
-        return out;
-    }
-
-private:
-    static void check(HRESULT hr, const char* what)
-    {
-        if (FAILED(hr))
-            throw DriverError(std::string("the accessible object gives no ") + what + " (error " +
-                              std::to_string(hr) + ")");
-    }
-    long number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id, const char* what) const
-    {
-        VARIANT value;
-        VariantInit(&value);
-        check((m_object->*get)(child(id), &value), what);
-        if (value.vt != VT_I4)
-            throw DriverError(std::string("the ") + what + " is not a number");
-        return value.lVal;
-    }
-
-    IAccessible* m_object = nullptr;
-};
 
 // The state changes the platform announces for the program's windows, as a screen
 // reader hears them: delivered to this thread while it handles its messages.

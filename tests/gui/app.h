@@ -70,7 +70,7 @@ public:
     void showRow(int index);
     RECT rowRect(int index) const;
     // Toggles by a mouse click at x pixels from the row's left edge.
-    void clickRow(int index, int x, int clicks = 1);
+    void clickRow(int index, int x, int clicks = 1, Click how = Click::plain);
     // What the inside of a row's check box shows on screen.
     Pixels checkBoxPixels(int index) const;
 

@@ -116,6 +116,20 @@ void setClipboardText(const std::wstring& text)
         throw DriverError("cannot put text on the clipboard");
 }
 
+std::wstring clipboardText()
+{
+    openClipboard();
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 // ---- windows that no manager takes -------------------------------------------------------
 
 namespace {
@@ -369,24 +383,36 @@ void moveCursor(POINT screen)
     }
 }
 
-void clickAt(HWND window, POINT client, int clicks)
+void clickAt(HWND window, POINT client, int clicks, Click how)
 {
     POINT screen = client;
     ClientToScreen(window, &screen);
-    clickScreen(window, screen, clicks);
+    clickScreen(window, screen, clicks, how);
 }
 
-void clickScreen(HWND window, POINT screen, int clicks)
+void clickScreen(HWND window, POINT screen, int clicks, Click how)
 {
     // A tooltip that the mouse comes onto goes away, as it does for a person.
     moveCursor(screen);
-    if (!waitUntil([&] { return WindowFromPoint(screen) == window; }, 1000))
+    if (window && !waitUntil([&] { return WindowFromPoint(screen) == window; }, 1000))
         throw DriverError("the point to click is not on the window (covered or outside)");
+    const bool right = how == Click::right;
     std::vector<INPUT> events;
+    if (how == Click::shift)
+        events.push_back(key(VK_SHIFT, false));
     for (int i = 0; i < clicks; ++i) {
-        events.push_back(mouse(MOUSEEVENTF_LEFTDOWN));
-        events.push_back(mouse(MOUSEEVENTF_LEFTUP));
+        events.push_back(mouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN));
+        events.push_back(mouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP));
     }
+    if (how == Click::shift)
+        events.push_back(key(VK_SHIFT, true));
+    sendInputs(events);
+}
+
+void holdKey(WORD vk, int downs)
+{
+    std::vector<INPUT> events(static_cast<std::size_t>(downs), key(vk, false));
+    events.push_back(key(vk, true));
     sendInputs(events);
 }
 
@@ -488,6 +514,31 @@ LOGFONTA CommandSpy::fontOf(HWND window) const
     if (!record->font.lfFaceName[0])
         throw DriverError("cannot read the font of a window of the program");
     return record->font;
+}
+
+std::vector<CommandSpy::MenuItem> CommandSpy::menu(HWND menuWindow) const
+{
+    auto* record = static_cast<SpyRecord*>(m_view);
+    record->menuItems = -1;
+    send(menuWindow, spyMenuMessage());
+    if (record->menuItems < 0)
+        throw DriverError("the menu window did not describe its items");
+    std::vector<MenuItem> items;
+    for (LONG i = 0; i < record->menuItems; ++i) {
+        const SpyMenuItem& item = record->menu[i];
+        items.push_back({narrow(item.text), (item.state & MFS_GRAYED) != 0, (item.state & MFS_DEFAULT) != 0,
+                         item.screen});
+    }
+    return items;
+}
+
+void CommandSpy::standInForShell(HWND programWindow) const { send(programWindow, spyShellMessage()); }
+
+CommandSpy::Started CommandSpy::started() const
+{
+    const auto* record = static_cast<const SpyRecord*>(m_view);
+    return {static_cast<int>(record->started), narrow(record->startKind), narrow(record->startVerb),
+            narrow(record->startFile)};
 }
 
 }  // namespace gui

@@ -56,8 +56,9 @@ std::string linuxPath(const std::string& path, bool uri = false);
 std::string runLinuxProgram(const std::string& program, std::string commandLine, const std::string& done,
                             const std::string& what, DWORD timeoutMs = 15000);
 
-// Puts text on the clipboard, as a user copies it.
+// The clipboard's text, as a user copies and pastes it.
 void setClipboardText(const std::wstring& text);
+std::wstring clipboardText();
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
@@ -130,9 +131,13 @@ bool waitUntil(Pred pred, DWORD timeoutMs = 3000)
 
 // ---- input (the real mouse and keyboard, through SendInput) ----------------------------
 
-void clickAt(HWND window, POINT client, int clicks = 1);
-void clickScreen(HWND window, POINT screen, int clicks = 1);
+enum class Click { plain, shift, right };
+void clickAt(HWND window, POINT client, int clicks = 1, Click how = Click::plain);
+// window null: wherever the point is (a menu's item).
+void clickScreen(HWND window, POINT screen, int clicks = 1, Click how = Click::plain);
 void pressKey(WORD vk, bool alt = false, bool shift = false);
+// Holds a key down for downs key-downs, as its repeat makes them, then lets it go.
+void holdKey(WORD vk, int downs);
 // Types text into whatever has the keyboard focus, one Unicode character a key.
 void typeText(const std::wstring& text);
 void bringToFront(HWND window);
@@ -160,6 +165,21 @@ public:
     Notification last() const;
     // The font of one of the program's windows, as the program sees it.
     LOGFONTA fontOf(HWND window) const;
+
+    // The items of the program's menu window, as the program holds them.
+    struct MenuItem {
+        std::string text;
+        bool grayed, isDefault;
+        RECT screen;
+    };
+    std::vector<MenuItem> menu(HWND menuWindow) const;
+    // From now on what the program starts through the shell is recorded, not started.
+    void standInForShell(HWND programWindow) const;
+    struct Started {
+        int count = 0;
+        std::string kind, verb, file;  // kind "open" (verb, file) or "select" (file)
+    };
+    Started started() const;
 
 private:
     void release();

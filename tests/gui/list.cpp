@@ -96,7 +96,7 @@ RECT App::rowRect(int index) const
     return row;
 }
 
-void App::clickRow(int index, int x, int clicks)
+void App::clickRow(int index, int x, int clicks, Click how)
 {
     // Two single clicks on one row in quick succession would make a double click.
     const DWORD pause = GetDoubleClickTime() + 100;
@@ -104,7 +104,7 @@ void App::clickRow(int index, int x, int clicks)
         Sleep(pause - (GetTickCount() - m_lastClick));  // stays: only time ends a double-click interval
     showRow(index);
     const RECT row = rowRect(index);
-    clickAt(item(IDC_HUNK_LIST), POINT{x, (row.top + row.bottom) / 2}, clicks);
+    clickAt(item(IDC_HUNK_LIST), POINT{x, (row.top + row.bottom) / 2}, clicks, how);
     m_lastRow = index;
     m_lastClick = GetTickCount();
     settle();

@@ -99,8 +99,8 @@ ToolHashes toolHashes(const std::string& path, DWORD timeoutMs)
     removeFile(sums);
     std::istringstream lines(said);  // "<digest>  <file>" each
     std::vector<std::string> digests;
-    for (std::string digest, name; lines >> digest >> name;)
-        digests.push_back(digest);
+    for (std::string line; std::getline(lines, line);)
+        digests.push_back(line.substr(0, line.find(' ')));
     if (digests.size() != 3)
         throw DriverError("the hash tools said: " + said);
     char crc[16];
