@@ -330,7 +330,8 @@ private:
         m_times[named(name)].push_back(now() - start);
     }
 
-    // The dialog's tooltip: the one window of that class it owns.
+    // The dialog's tooltip for its path rows: of the windows of that class it owns, the
+    // one with their tools (the caret's has one).
     HWND toolTip() const
     {
         struct Search {
@@ -342,7 +343,8 @@ private:
                 auto* s = reinterpret_cast<Search*>(p);
                 char name[32] = "";
                 GetClassNameA(w, name, sizeof name);
-                if (GetWindow(w, GW_OWNER) == s->owner && lstrcmpiA(name, TOOLTIPS_CLASSA) == 0)
+                if (GetWindow(w, GW_OWNER) == s->owner && lstrcmpiA(name, TOOLTIPS_CLASSA) == 0 &&
+                    SendMessageA(w, TTM_GETTOOLCOUNT, 0, 0) > 1)
                     s->found = w;
                 return s->found ? FALSE : TRUE;
             },
@@ -442,6 +444,46 @@ private:
         support::removeFile(big);
     }
 
+    // A click on a row's check box, as the list gets it from the mouse.
+    void clickBox(int row, WPARAM keys)
+    {
+        SendMessageA(list(), LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
+        RECT rect;
+        SendMessageA(list(), LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+        const LPARAM point = MAKELPARAM(rect.left + 3, (rect.top + rect.bottom) / 2);
+        SendMessageA(list(), WM_LBUTTONDOWN, keys, point);
+        SendMessageA(list(), WM_LBUTTONUP, keys, point);
+    }
+    int caret() const { return static_cast<int>(SendMessageA(list(), LB_GETCARETINDEX, 0, 0)); }
+
+    // With none ticked: every row ticked by a Shift+click from the first to the last; the
+    // slowest digit of an offset typed; the ticks put back from the clipboard.
+    void strokes()
+    {
+        const int last = static_cast<int>(m_files.listOrder.size()) - 1;
+        clickBox(0, 0);
+        time("Shift+click over every row (none ticked)", [&] { clickBox(last, MK_SHIFT); });
+        require(recordedReports().empty() && SendMessageA(list(), LB_GETCOUNT, 0, 0) == last + 1,
+                "a Shift+click misbehaves");
+        double slowest = 0;
+        for (const char digit : std::string("7FFF00")) {
+            const double start = now();
+            SendMessageA(list(), WM_CHAR, static_cast<WPARAM>(digit), 0);
+            slowest = std::max(slowest, now() - start);
+        }
+        m_times[named("a digit typed, the slowest of 6")].push_back(slowest);
+        // The floor of a caret that moves far: the list box's own scroll to the row.
+        const double start = now();
+        for (const int row : {0, last / 2, 10, last})
+            SendMessageA(list(), LB_SETTOPINDEX, static_cast<WPARAM>(row), 0);
+        m_times[named("(g) the list box scrolled to a row, alone")].push_back((now() - start) / 4);
+        m_dialog->CopyTickedHunks();
+        click(IDC_SELECT_NONE);
+        time("Tick Hunks from Clipboard (every row)", [&] { m_dialog->TickHunksFromClipboard(); });
+        require(recordedReports().empty(), "the clipboard names a label the list lacks");
+        click(IDC_SELECT_NONE);
+    }
+
     void commands()
     {
         try {
@@ -490,6 +532,7 @@ private:
             time("Invert (all ticked)", [&] { click(IDC_INVERT); });
             time("Select All (none ticked)", [&] { click(IDC_SELECT_ALL); });
             time("Select None (all ticked)", [&] { click(IDC_SELECT_NONE); });
+            strokes();
             click(IDC_SELECT_ALL);
             time("Patch", [&] { click(IDOK); });
             expectReport("Patching completed successfully.", "Patch");
@@ -582,6 +625,15 @@ void windowFigures(const WindowBenchFiles& files, int runs)
     for (const char* name : {"Invert (all ticked)", "Select All (none ticked)", "Select None (all ticked)"})
         command(name, "(d)", flip);
     command("Patch", "(c)", patchFloor);
+    const double selectAll = median("Select All (none ticked)");
+    std::printf(" the list in a few strokes (goals: x1.3 and x1.5 of Select All; a digit under 5 ms)\n");
+    const double scroll = median("(g) the list box scrolled to a row, alone");
+    row("Shift+click over every row (none ticked)", median("Shift+click over every row (none ticked)"),
+        "Select All", selectAll);
+    row("Tick Hunks from Clipboard (every row)", median("Tick Hunks from Clipboard (every row)"), "Select All",
+        selectAll);
+    row("a digit typed, the slowest of 6", median("a digit typed, the slowest of 6"), "(g)", scroll);
+    row("(g) the list box scrolled to a row, alone", scroll);
     row("closing the window", median("closing the window"), "the first load", first);
     std::printf(" the background reader (goals: the source's read x1.3 of hashing alone at most; a hunk's text\n"
                 " under 1 ms; every answer of the window under 50 ms while 1 GiB is read)\n");

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -304,31 +305,36 @@ int CHunkSet::FindRow(std::uint32_t offset) const
 
 namespace {
 
-std::string trimmed(const std::string& text, std::size_t from, std::size_t to)
+std::string_view trimmed(std::string_view text)
 {
-    while (from < to && (text[from] == ' ' || text[from] == '\t'))
-        ++from;
-    while (to > from && (text[to - 1] == ' ' || text[to - 1] == '\t' || text[to - 1] == '\r'))
-        --to;
-    return text.substr(from, to - from);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 }  // namespace
 
 std::vector<int> CHunkSet::TicksFromLabels(const std::string& text, std::size_t& unnamed) const
 {
-    std::unordered_map<std::string, std::size_t> named;  // lines by their text, and how often
-    for (std::size_t from = 0; from <= text.size();) {
-        const std::size_t end = std::min(text.find('\n', from), text.size());
-        const std::string line = trimmed(text, from, end);
+    // Lines by their text, and how often each stands there: views into text, which
+    // outlives them, so that a list of many thousand labels is matched without copies.
+    std::unordered_map<std::string_view, std::size_t> named;
+    const std::string_view all(text);
+    for (std::size_t from = 0; from <= all.size();) {
+        const std::size_t end = std::min(all.find('\n', from), all.size());
+        const std::string_view line = trimmed(all.substr(from, end - from));
         if (!line.empty())
             ++named[line];
         from = end + 1;
     }
     std::vector<int> ticks(m_listOrder.size(), 0);
+    char label[kLabelSize];
     for (std::size_t row = 0; row < ticks.size(); ++row) {
-        const std::string label = LabelAt(row);
-        const auto line = named.find(trimmed(label, 0, label.size()));
+        const Span& span = m_spans[m_listOrder[row]];
+        const auto line = named.find(trimmed(formatLabel(label, span.offset, span.length)));
         if (line != named.end() && line->second > 0) {
             ticks[row] = 1;
             --line->second;

@@ -434,7 +434,9 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
         }
     }
     // The whole path first: the row may show it shortened.
-    return PathOf(row) + "\n" + ::PathRowText(row, ViewOf(row), lines, ClipboardHash(ClipboardText(m_hWnd)));
+    // A hash with spaces or line ends around it is still short.
+    const std::string clipboardHash = ClipboardHash(ShortClipboardText(m_hWnd, 256));
+    return PathOf(row) + "\n" + ::PathRowText(row, ViewOf(row), lines, clipboardHash);
 }
 
 namespace {

@@ -15,11 +15,16 @@ namespace {
 constexpr DWORD kTypingPause = 1000;  // ms between digits before typing starts afresh
 constexpr std::size_t kMostDigits = 8;
 
-void tellOwner(HWND window)
-{
-    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), CLBN_CHKCHANGE),
-                 reinterpret_cast<LPARAM>(window));
-}
+// Where a toggle is told, and how.
+struct Owner {
+    explicit Owner(HWND window)
+        : window(window), owner(GetParent(window)), code(MAKEWPARAM(GetDlgCtrlID(window), CLBN_CHKCHANGE))
+    {
+    }
+    void tell() const { SendMessageA(owner, WM_COMMAND, code, reinterpret_cast<LPARAM>(window)); }
+    HWND window, owner;  // borrowed
+    WPARAM code;
+};
 
 int caretOf(HWND window)
 {
@@ -40,6 +45,7 @@ void tickRange(CCheckListBox& list, HWND window, int row)
     RECT client;
     GetClientRect(window, &client);
     const int inView = height > 0 ? static_cast<int>(client.bottom / height) + 1 : 0;
+    const Owner owner(window);
     for (int i = first; i <= last; ++i) {
         const ULONG_PTR word = impl.raw(i);
         if (word == static_cast<ULONG_PTR>(LB_ERR) || CheckOfWord(word) == state)
@@ -48,7 +54,7 @@ void tickRange(CCheckListBox& list, HWND window, int row)
             continue;
         if (i >= top && i < top + inView)
             impl.showCheck(i, true);
-        tellOwner(window);
+        owner.tell();
     }
 }
 
@@ -118,7 +124,7 @@ void ToggleCheckListRow(CCheckListBox& list, HWND window, int row)
 {
     list.SetCheck(row, list.GetCheck(row) == 0 ? 1 : 0);
     list.impl().anchor = row;
-    tellOwner(window);
+    Owner(window).tell();
 }
 
 bool CheckListInput(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

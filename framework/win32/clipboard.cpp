@@ -44,8 +44,12 @@ bool give(UINT format, const void* data, std::size_t size)
 
 bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_UNICODETEXT) || IsClipboardFormatAvailable(CF_TEXT); }
 
-std::wstring ClipboardText(HWND owner)
+namespace {
+
+// The clipboard's text up to most characters; whether it held more.
+std::wstring readText(HWND owner, std::size_t most, bool& longer)
 {
+    longer = false;
     if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
         return {};
     OpenClipboardScope clipboard(owner);
@@ -57,13 +61,37 @@ std::wstring ClipboardText(HWND owner)
             // The clipboard's block may be longer than its text, and need not end in a zero.
             const SIZE_T room = GlobalSize(data) / sizeof(wchar_t);
             std::size_t length = 0;
-            while (length < room && chars[length] != L'\0')
+            while (length < room && length <= most && chars[length] != L'\0')
                 ++length;
-            text.assign(chars, length);
+            longer = length > most;
+            text.assign(chars, longer ? 0 : length);
             GlobalUnlock(data);
         }
     }
     return text;
+}
+
+}  // namespace
+
+std::wstring ClipboardText(HWND owner)
+{
+    bool longer;
+    return readText(owner, static_cast<std::size_t>(-1) / 2, longer);
+}
+
+std::wstring ShortClipboardText(HWND owner, std::size_t most)
+{
+    static DWORD s_sequence = 0;
+    static std::size_t s_most = 0;
+    static std::wstring s_text;
+    const DWORD sequence = GetClipboardSequenceNumber();
+    if (sequence == 0 || sequence != s_sequence || most != s_most) {
+        bool longer;
+        s_text = readText(owner, most, longer);
+        s_sequence = sequence;
+        s_most = most;
+    }
+    return s_text;
 }
 
 bool SetClipboardText(HWND owner, const std::wstring& text)

@@ -53,13 +53,26 @@ constexpr const char* kFrameProc = "Velquin.FrameProc";
 // of these dialogs keeps anything in its items for the owner to free, and a long list
 // sends many thousands: they end here, before the dialog manager's own handling, which
 // costs more than the deletion itself.
+// A property lookup is a trip to the window system under Wine, and a dialog can get many
+// thousand messages in a row (a range ticked in its list tells it of each row): the last
+// dialog's procedure is remembered.
+thread_local HWND t_lastFrame = nullptr;
+thread_local WNDPROC t_lastFrameProc = nullptr;
+
 LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_DELETEITEM)
         return TRUE;
-    const auto previous = reinterpret_cast<WNDPROC>(GetPropA(window, kFrameProc));
-    if (message == WM_NCDESTROY)
+    WNDPROC previous = window == t_lastFrame ? t_lastFrameProc : nullptr;
+    if (!previous) {
+        previous = reinterpret_cast<WNDPROC>(GetPropA(window, kFrameProc));
+        t_lastFrame = window;
+        t_lastFrameProc = previous;
+    }
+    if (message == WM_NCDESTROY) {
         RemovePropA(window, kFrameProc);
+        t_lastFrame = nullptr;
+    }
     return CallWindowProcA(previous, window, message, wParam, lParam);
 }
 
