@@ -2,7 +2,8 @@
 // files need (read source and patch, write the output; and the same with the output
 // synced to the disk and moved into place, as ApplyPatch does), so that the figures can
 // be read as ratios measured in one run. The peak memory of one load and apply is taken
-// from a separate small process, so nothing of the benchmark itself is counted.
+// from a separate small process, so nothing of the benchmark itself is counted. And what
+// telling a ROM's format and checksums adds to the source's read, beside a plain byte sum.
 
 #include <benchmark/benchmark.h>
 
@@ -27,7 +28,9 @@
 #include "framework/checklistbox.h"
 #include "framework/portable/report_record.h"
 #include "patch/hunkset.h"
+#include "patch/romformat.h"
 #include "tests/support/files.h"
+#include "tests/support/rom.h"
 
 namespace {
 
@@ -296,6 +299,41 @@ void benchSyncedFloor(benchmark::State& state, const Case& c)
     fs::remove(destination, ignored);
 }
 
+// What a ROM scan adds to the source's read: a 16 MiB SNES ROM with a valid header, in the
+// reader's 1 MiB blocks, beside the plainest pass over the same bytes.
+const support::Bytes& romBytes()
+{
+    static const support::Bytes rom = support::snesRom(support::Snes::lo, kSourceSize, "BENCH");
+    return rom;
+}
+
+void benchRomScan(benchmark::State& state)
+{
+    const support::Bytes& rom = romBytes();
+    constexpr std::size_t kBlock = 1 << 20;
+    for (auto _ : state) {
+        RomScan scan(rom.size());
+        for (std::size_t at = 0; at < rom.size(); at += kBlock)
+            scan.Add(rom.data() + at, std::min(kBlock, rom.size() - at));
+        const RomFacts facts = scan.Finish();
+        if (facts.format != RomFormat::snes || !facts.checksums[0].matches) {
+            state.SkipWithError("the ROM was not recognised");
+            break;
+        }
+    }
+}
+
+void benchByteSum(benchmark::State& state)
+{
+    const support::Bytes& rom = romBytes();
+    for (auto _ : state) {
+        std::uint64_t sum = 0;
+        for (std::uint8_t b : rom)
+            sum += b;
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 // Keeps every run's wall time, in seconds, by benchmark name.
 class Collector : public benchmark::ConsoleReporter {
 public:
@@ -397,6 +435,10 @@ void printSummary(const Collector& results)
         std::printf("%-18s %8.1f ns/record   x%.2f of 10k-same-label\n", name, p * 1e9, p / sameBase);
     }
 
+    const double scan = results.get("rom/scan"), sum = results.get("rom/bytesum");
+    if (scan >= 0 && sum > 0)
+        std::printf("\nROM scan of a 16 MiB SNES ROM in 1 MiB blocks: %.2f ms, x%.2f of a plain byte sum (%.2f ms)\n",
+                    scan * 1e3, scan / sum, sum * 1e3);
 }
 
 struct Peak {
@@ -467,6 +509,8 @@ int main(int argc, char** argv)
             }
         }
     }
+    benchmark::RegisterBenchmark("rom/scan", benchRomScan)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("rom/bytesum", benchByteSum)->Unit(benchmark::kMillisecond)->UseRealTime();
     Collector collector;
     try {
         const std::vector<Peak> peaks = measurePeaks(probe);
