@@ -33,6 +33,7 @@
 #include "tests/support/files.h"
 #include "tests/support/listhost.h"
 #include "tests/support/model.h"
+#include "tests/support/rom.h"
 
 namespace {
 
@@ -147,6 +148,13 @@ void makeInputs(Inputs& in)
     require(held.has_value(), "the random patch does not read back");
     for (std::size_t i = 0; i < held->records.size(); i += 4)
         std::copy(held->records[i].bytes.begin(), held->records[i].bytes.end(), source.begin() + held->records[i].offset);
+    // A SNES header with its checksum right, so that the reader's scan and the Patch
+    // button's tip do all a ROM asks of them.
+    const std::size_t base = support::snesBase(support::Snes::lo, false);
+    const std::string title = "VELQUIN BENCH        ";
+    std::copy(title.begin(), title.end(), source.begin() + base);
+    source[base + 0x15] = 0x20;
+    support::fixSnes(source, false, base);
     support::writeFile(in.source, source);
     write(in.other, "other.ips", benchgen::randomRecords(g_records, 1, 160, kSourceSize, 101), Order::random);
     write(in.shown, "shown.ips", benchgen::randomRecords(g_shownRecords, 1, 160, kSourceSize, 300), Order::random);

@@ -14,6 +14,7 @@
 #include "framework/file.h"
 #include "framework/heap.h"
 #include "framework/report.h"
+#include "patch/output.h"
 
 namespace {
 
@@ -74,122 +75,6 @@ std::uint64_t labelKey(std::uint32_t offset, std::uint32_t length)
         key = (key << 5) | symbol;
     }
     return (static_cast<std::uint64_t>(offset) << 40) | key;
-}
-
-// A file this command makes: closed, and removed unless kept, on every way out.
-struct Provisional {
-    CFile file;
-    std::string path;  // removed on the way out; empty once kept or removed, or when not ours
-
-    Provisional() = default;
-    Provisional(const Provisional&) = delete;
-    Provisional& operator=(const Provisional&) = delete;
-    ~Provisional()
-    {
-        file.Abort();
-        if (!path.empty())
-            CFile::Remove(path.c_str());
-    }
-    // Removes the file now; one that stays is added to left, for the report to name.
-    void Discard(std::vector<std::string>& left)
-    {
-        file.Abort();
-        if (!path.empty() && !CFile::Remove(path.c_str()))
-            left.push_back(path);
-        path.clear();
-    }
-};
-
-constexpr int kTempNames = 100;
-
-// What writing the destination came to, with the names the report has to give.
-struct Written {
-    enum How { done, notOpened, notReplaced, stranded } how = notOpened;
-    std::string backup;             // the old bytes: beside the destination, or in its place when stranded
-    std::string fresh;              // the new bytes, when stranded
-    std::vector<std::string> left;  // made by this command and still there
-};
-
-// The new contents go to a file beside the destination, reach the disk, and only then
-// take the destination's place: neither a failed write nor a power cut after the
-// report leaves the destination empty or short. Whatever this made is gone again by the
-// time it returns or raises, or else named in what it returns or raises.
-Written writeImage(const std::string& destination, const unsigned char* data, std::size_t size)
-{
-    Written written;
-    Provisional holder;  // keeps other programs off the destination until it is replaced
-    if (!holder.file.Open(destination.c_str(), CFile::modeWriteExisting))
-        return written;
-    const bool created = holder.file.Created();
-    if (created)
-        holder.path = destination;
-
-    // A name left taken by a run that ended half way is passed over.
-    Provisional temp;
-    for (int i = 0; i < kTempNames && temp.path.empty(); ++i) {
-        const std::string name = destination + ".~vq" + std::to_string(i);
-        if (temp.file.Open(name.c_str(), CFile::modeCreateNew))
-            temp.path = name;
-    }
-    if (temp.path.empty()) {
-        holder.Discard(written.left);
-        return written;
-    }
-    try {
-        temp.file.Write(data, size);
-        temp.file.Flush();
-        temp.file.Close();
-    } catch (CFileException& error) {
-        error.m_strFileName = destination;
-        temp.Discard(error.m_leftBehind);
-        holder.Discard(error.m_leftBehind);
-        throw;
-    }
-    holder.file.Abort();
-    std::string backup;
-    const bool placed = created ? CFile::Rename(temp.path.c_str(), destination.c_str())
-                                : CFile::Replace(temp.path.c_str(), destination.c_str(), backup);
-    written.backup.swap(backup);
-    if (placed) {
-        written.how = Written::done;
-        temp.path.clear();
-        holder.path.clear();
-    } else if (!written.backup.empty()) {
-        written.how = Written::stranded;
-        written.fresh.swap(temp.path);
-    } else {
-        written.how = Written::notReplaced;
-        temp.Discard(written.left);
-        holder.Discard(written.left);
-    }
-    return written;
-}
-
-// The one report of a write that did not raise.
-std::string writtenReport(const Written& written, ReportIcon& icon)
-{
-    icon = ReportIcon::stop;
-    std::string text;
-    switch (written.how) {
-    case Written::done:
-        icon = ReportIcon::none;
-        text = written.backup.empty()
-                   ? "Patching completed successfully."
-                   : WithFileName("Patching completed successfully.\n\nThe previous contents of the destination are "
-                                  "still in %1.",
-                                  written.backup);
-        break;
-    case Written::notOpened: text = "Cannot open the destination file for writing."; break;
-    case Written::notReplaced: text = "Cannot replace the destination file. It was left as it was."; break;
-    case Written::stranded:
-        text = WithFileName("Cannot replace the destination file. Its previous contents are in %1, and the patched "
-                            "file is in %2.",
-                            written.backup, written.fresh);
-        break;
-    }
-    for (const std::string& path : written.left)
-        text += LeftBehind(path);
-    return text;
 }
 
 }  // namespace
@@ -450,8 +335,8 @@ void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckLis
             std::memcpy(image.get() + hunk.Offset(), hunk.Bytes(), n);
     }
 
-    const Written written = writeImage(destination, image.get(), static_cast<std::size_t>(imageSize));
+    const WrittenFile written = WriteInPlace(destination, image.get(), static_cast<std::size_t>(imageSize));
     ReportIcon icon;
-    const std::string text = writtenReport(written, icon);
+    const std::string text = WrittenReport(written, "Patching completed successfully.", icon);
     report(text.c_str(), icon);
 }

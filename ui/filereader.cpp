@@ -5,6 +5,7 @@
 
 #include "framework/file.h"
 #include "patch/crc32.h"
+#include "patch/output.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ bool readOnce(const ReadRequest& request, const FileStamp& stamp, bool hash, boo
         to = std::min(scan->End(), stamp.size);
     }
     Hashing hashing(hash && stamp.size % 1024 == kCopierHeader);
+    RomScan rom(stamp.size);
     if (from < to || hash) {
         CFile file;
         if (!file.Open(request.path.c_str(), CFile::modeReadShared)) {
@@ -82,8 +84,10 @@ bool readOnce(const ReadRequest& request, const FileStamp& stamp, bool hash, boo
                 const std::size_t got = file.Read(block.get(), want);
                 if (got == 0)
                     break;  // shrunk meanwhile: the stamp after the read says so
-                if (hash)
+                if (hash) {
                     hashing.add(at, block.get(), got);
+                    rom.Add(block.get(), got);
+                }
                 if (scan)
                     scan->Add(at, block.get(), got);
                 at += got;
@@ -93,8 +97,10 @@ bool readOnce(const ReadRequest& request, const FileStamp& stamp, bool hash, boo
             return true;
         }
     }
-    if (hash)
+    if (hash) {
         hashing.finish(facts);
+        facts.rom = rom.Finish();
+    }
     if (scan) {
         facts.relationsOf = request.hunks;
         facts.relations = scan->Finish();
@@ -160,6 +166,45 @@ bool ReadFacts(const ReadRequest& request, const CBackgroundThread::Stopping& st
     return true;
 }
 
+bool WorkOutOutput(const OutputRequest& request, const CBackgroundThread::Stopping& stopping, OutputFacts& facts)
+{
+    facts = OutputFacts();
+    const PatchOutput output(*request.hunks, request.ticked, request.stamp.size);
+    facts.size = output.Size();
+    if (request.rom.checksums.empty()) {
+        facts.known = true;
+        return true;
+    }
+    CFile file;
+    if (!file.Open(request.source.c_str(), CFile::modeReadShared))
+        return true;
+    RomScan scan(output.Size(), request.rom);
+    std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
+    try {
+        for (std::uint64_t at = 0; at < output.Size();) {
+            if (stopping())
+                return false;
+            const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, output.Size() - at));
+            std::size_t got = 0;
+            if (at < request.stamp.size)
+                got = file.Read(block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(size, request.stamp.size - at)));
+            std::fill(block.get() + got, block.get() + size, 0);  // past the source's end
+            output.Overlay(at, block.get(), size);
+            scan.Add(block.get(), size);
+            at += size;
+        }
+    } catch (const CFileException&) {
+        return true;
+    }
+    file.Abort();
+    WIN32_FILE_ATTRIBUTE_DATA after;
+    if (!g_attributes(request.source.c_str(), GetFileExInfoStandard, &after) || StampOf(after) != request.stamp)
+        return true;  // changed meanwhile: not what Patch would write now
+    facts.checksumLines = OutputChecksumLines(request.rom, scan.Finish());
+    facts.known = true;
+    return true;
+}
+
 // What the reader's tasks share with the window: the answers on their way, and which
 // request of each row is the latest.
 struct CFileReader::Outbox {
@@ -171,7 +216,7 @@ struct CFileReader::Outbox {
         Answer answer;
     };
     std::vector<Posted> answers;
-    std::atomic<unsigned> generation[kPathRows] = {};
+    std::atomic<unsigned> generation[kPathRows + 1] = {};  // the rows', then the output's
 
     void post(unsigned generation, Answer answer)
     {
@@ -221,6 +266,20 @@ void CFileReader::Read(PathRow row, ReadRequest request)
     });
 }
 
+void CFileReader::WorkOut(std::shared_ptr<const OutputRequest> shared)
+{
+    const unsigned generation = ++m_outbox->generation[kPathRows];
+    m_thread.Post([outbox = m_outbox, generation, shared](const CBackgroundThread::Stopping& stopping) {
+        const auto replaced = [&] { return outbox->generation[kPathRows].load() != generation; };
+        Answer answer{PathRow::source, shared->source, {}, true, {}, shared};
+        if (!WorkOutOutput(*shared, [&] { return stopping() || replaced(); }, answer.outputFacts))
+            return replaced();
+        if (!replaced())
+            outbox->post(generation, std::move(answer));
+        return true;
+    });
+}
+
 void CFileReader::Forget(PathRow row)
 {
     ++m_outbox->generation[static_cast<int>(row)];
@@ -235,10 +294,11 @@ std::vector<CFileReader::Answer> CFileReader::TakeAnswers()
     ReleaseSRWLockExclusive(&m_outbox->lock);
     std::vector<Answer> answers;
     for (Outbox::Posted& p : posted) {
-        const int r = static_cast<int>(p.answer.row);
+        const int r = p.answer.output ? kPathRows : static_cast<int>(p.answer.row);
         if (p.generation != m_outbox->generation[r].load())
             continue;
-        m_pending[r] = false;
+        if (!p.answer.output)
+            m_pending[r] = false;
         answers.push_back(std::move(p.answer));
     }
     return answers;

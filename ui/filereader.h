@@ -16,6 +16,7 @@
 #include "framework/win32/background.h"
 #include "framework/win32/filehashes.h"
 #include "patch/relation.h"
+#include "patch/romformat.h"
 
 // The rows whose files are read, each with requests of its own.
 enum class PathRow { source, patch, destination };
@@ -58,6 +59,7 @@ struct FileFacts {
     FileStamp stamp;
     FileHashes whole;
     std::optional<FileHashes> headerless;  // from offset 512 on, when the size suggests a copier header
+    RomFacts rom;                          // what a hashed file is: a console's ROM, or none
     std::shared_ptr<const HunkSnapshot> relationsOf;  // the hunks of relations; null when there are none
     std::vector<HunkRelation> relations;             // by hunk index
 };
@@ -76,6 +78,24 @@ struct ReadRequest {
 // shared with other programs; a file that changes meanwhile is read again. False when
 // stopping() said to stop part way.
 bool ReadFacts(const ReadRequest& request, const CBackgroundThread::Stopping& stopping, FileFacts& facts);
+
+// What Patch would write from the source as it stands, with these ticks.
+struct OutputRequest {
+    std::string source;
+    FileStamp stamp;  // of the source, as read for rom
+    RomFacts rom;     // the source's
+    std::shared_ptr<const HunkSnapshot> hunks;
+    std::vector<std::uint32_t> ticked;  // hunk indices, in list order
+};
+struct OutputFacts {
+    bool known = false;  // false: the source changed or could not be read
+    std::uint64_t size = 0;
+    std::vector<std::string> checksumLines;  // whether the output's checksums will match
+};
+// Streams the output through a scan of the source's format, for the checksums it would
+// store and call for; reads the source only when its format has checksums. False when
+// stopping() said to stop part way.
+bool WorkOutOutput(const OutputRequest& request, const CBackgroundThread::Stopping& stopping, OutputFacts& facts);
 
 // How the reader looks at a file before it opens it: the system's call, unless a test
 // puts one of its own here. Returns the one it replaced.
@@ -97,11 +117,16 @@ public:
     // Drops the row's request under way, if any.
     void Forget(PathRow row);
     bool Pending(PathRow row) const { return m_pending[static_cast<int>(row)]; }
+    // One output at a time, as for a row; the answer names request.
+    void WorkOut(std::shared_ptr<const OutputRequest> request);
 
     struct Answer {
         PathRow row;
         std::string path;
         FileFacts facts;
+        bool output = false;  // then the answer of WorkOut, in outputFacts, of request
+        OutputFacts outputFacts;
+        std::shared_ptr<const OutputRequest> request;
     };
     // The answers that came since the last call, of each row's latest request.
     std::vector<Answer> TakeAnswers();

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -22,6 +23,7 @@
 #include "framework/win32/text.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
+#include "patch/correction.h"
 #include "ui/aboutdlg.h"
 #include "ui/shell.h"
 
@@ -55,6 +57,12 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
 };
 
 namespace {
+
+// Whether the reader has read all it reads of the file.
+bool complete(const FileFacts& facts)
+{
+    return facts.state == FileFacts::State::hashed || facts.state == FileFacts::State::tooLarge;
+}
 
 OwnedFont createListFont(int height)
 {
@@ -225,6 +233,7 @@ BOOL CPatcherDlg::OnInitDialog()
     if (m_tips.Create(m_hWnd)) {
         for (int id : {IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH})
             m_tips.AddControlRect(m_hWnd, id);
+        m_tips.AddWindowTool(m_hWnd, GetDlgItem(IDOK));
         ShowCheckListRowTips(GetDlgItem(IDC_HUNK_LIST), m_tips);
     }
 
@@ -304,6 +313,18 @@ void CPatcherDlg::TakePatch(const std::string& path)
     ReadWhatIsMissing();
     if (escaped)
         std::rethrow_exception(escaped);
+}
+
+void CPatcherDlg::OnCorrectChecksums()
+{
+    {
+        // As for Patch: the destination is rewritten without sharing.
+        BackgroundHold hold(m_reader.Thread());
+        CWaitCursor wait;
+        CorrectChecksums(m_sourcePath, m_destPath);
+    }
+    m_facts.erase(m_destPath);
+    ReadRow(PathRow::destination);
 }
 
 void CPatcherDlg::OnPatch()
@@ -410,9 +431,15 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
     const UINT_PTR id = notification->idFrom;
     const bool pathRow = id == IDC_SOURCE_PATH || id == IDC_PATCH_PATH || id == IDC_DEST_PATH;
     const bool asked = notification->code == TTN_GETDISPINFOA || notification->code == TTN_GETDISPINFOW;
-    if (notification->hwndFrom == m_tips.GetSafeHwnd() && pathRow && asked) {
-        AnswerToolTipText(header, PathRowText(id), m_tipText);
-        return TRUE;
+    if (notification->hwndFrom == m_tips.GetSafeHwnd() && asked) {
+        if (id == reinterpret_cast<UINT_PTR>(GetDlgItem(IDOK))) {
+            AnswerToolTipText(header, PatchButtonText(), m_tipText);
+            return TRUE;
+        }
+        if (pathRow) {
+            AnswerToolTipText(header, PathRowText(id), m_tipText);
+            return TRUE;
+        }
     }
     return FALSE;
 }
@@ -423,7 +450,13 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
                                                                                        : PathRow::destination;
     if (PathOf(row).empty())
         return {};
+    const FileView view = ViewOf(row);
     std::vector<std::string> lines;
+    if (row == PathRow::source && view.facts) {
+        const std::string format = RomFormatLine(view.facts->rom);
+        if (!format.empty())
+            lines.push_back(format);
+    }
     if (row == PathRow::patch) {
         const std::uint32_t stated = m_hunkSet.GetTargetSize();
         lines.push_back(stated == 0 ? "States no output size." : "States an output size of " + SizeText(stated) + ".");
@@ -431,17 +464,74 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
             const std::string fit = FitLine(source->relations);
             if (!fit.empty())
                 lines.push_back(fit);
+            std::vector<HunkSpan> spans(m_hunks->Count());
+            for (std::size_t i = 0; i < spans.size(); ++i)
+                spans[i] = {m_hunks->Offset(i), m_hunks->Length(i), m_hunks->Bytes(i)};
+            for (std::string& line : PatchFitLines(source->rom, source->stamp.size, stated, spans))
+                lines.push_back(std::move(line));
         }
     }
-    // The whole path first: the row may show it shortened.
     // A hash with spaces or line ends around it is still short.
     const std::string clipboardHash = ClipboardHash(ShortClipboardText(m_hWnd, 256));
-    return PathOf(row) + "\n" + ::PathRowText(row, ViewOf(row), lines, clipboardHash);
+    // The whole path first: the row may show it shortened.
+    return PathOf(row) + "\n" + ::PathRowText(row, view, lines, clipboardHash);
+}
+
+std::string CPatcherDlg::PatchButtonText()
+{
+    const int count = m_hunkList.GetCount();
+    if (m_sourcePath.empty() || !m_hunks || m_hunkSet.ListOrder().size() != static_cast<std::size_t>(count))
+        return {};
+    const auto known = m_facts.find(m_sourcePath);
+    if (known == m_facts.end() || !complete(known->second))
+        return "Working out the output...";
+    std::vector<std::uint32_t> ticked;
+    for (int row = 0; row < count; ++row)
+        if (m_hunkList.GetCheck(row) == 1)
+            ticked.push_back(m_hunkSet.ListOrder()[static_cast<std::size_t>(row)]);
+    const FileFacts& source = known->second;
+    const bool asked = m_outputFor && m_outputFor->source == m_sourcePath && m_outputFor->stamp == source.stamp &&
+                       m_outputFor->hunks == m_hunks && m_outputFor->ticked == ticked;
+    if (!asked) {
+        m_outputFor = std::make_shared<const OutputRequest>(
+            OutputRequest{m_sourcePath, source.stamp, source.rom, m_hunks, std::move(ticked)});
+        m_outputDone = false;
+        m_reader.WorkOut(m_outputFor);
+    }
+    if (!m_outputDone)
+        return "Working out the output...";
+    const std::uint64_t size = m_output.size;
+    const std::size_t tickedCount = m_outputFor->ticked.size();
+    char first[160];
+    std::snprintf(first, sizeof first, "Writes %llu byte%s (0x%llX): %zu of %d hunk%s ticked.",
+                  static_cast<unsigned long long>(size), size == 1 ? "" : "s", static_cast<unsigned long long>(size),
+                  tickedCount, count, count == 1 ? "" : "s");
+    std::string text = first;
+    for (const std::string& line : m_output.checksumLines)
+        text += "\n" + line;
+    return text;
 }
 
 namespace {
 
-enum MenuCommand : UINT { kCopyTicked = 1, kTickFromClipboard, kOpen, kCopyPath, kCopyHashes, kOpenFolder };
+enum MenuCommand : UINT {
+    kCopyTicked = 1,
+    kTickFromClipboard,
+    kOpen,
+    kCorrectChecksums,
+    kCopyPath,
+    kCopyHashes,
+    kOpenFolder
+};
+
+// Whether a file is a ROM with a checksum that does not match.
+bool wrongChecksum(const FileView& file)
+{
+    if (file.seen != FileView::Seen::known || !file.facts || file.facts->state != FileFacts::State::hashed)
+        return false;
+    const std::vector<RomChecksum>& checksums = file.facts->rom.checksums;
+    return std::any_of(checksums.begin(), checksums.end(), [](const RomChecksum& c) { return !c.matches; });
+}
 
 struct MenuTraits {
     using Handle = HMENU;
@@ -566,12 +656,14 @@ void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
     if (row == PathRow::destination) {
         addItem(menu.get(), kOpen, L"Open", !path.empty() && file.seen != FileView::Seen::missing);
         SetMenuDefaultItem(menu.get(), kOpen, FALSE);
+        addItem(menu.get(), kCorrectChecksums, L"Correct Checksums", wrongChecksum(file));
     }
     addItem(menu.get(), kCopyPath, L"Copy Path", !path.empty());
     addItem(menu.get(), kCopyHashes, L"Copy Hashes", !hashes.empty());
     addItem(menu.get(), kOpenFolder, L"Open Containing Folder", !path.empty());
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kOpen: OpenWithItsProgram(m_hWnd, path); break;
+    case kCorrectChecksums: OnCorrectChecksums(); break;
     case kCopyPath: SetClipboardText(m_hWnd, wideText(path)); break;
     case kCopyHashes: SetClipboardText(m_hWnd, clipboardLines(hashes)); break;
     case kOpenFolder: ShowInFolder(path); break;
@@ -612,15 +704,6 @@ const std::string& CPatcherDlg::PathOf(PathRow row) const
 {
     return row == PathRow::source ? m_sourcePath : row == PathRow::patch ? m_patchPath : m_destPath;
 }
-
-namespace {
-
-bool complete(const FileFacts& facts)
-{
-    return facts.state == FileFacts::State::hashed || facts.state == FileFacts::State::tooLarge;
-}
-
-}  // namespace
 
 void CPatcherDlg::ReadRow(PathRow row)
 {
@@ -716,8 +799,16 @@ std::string CPatcherDlg::SourceLineOf(std::size_t index) const
 {
     if (m_sourcePath.empty())
         return {};
-    if (const FileFacts* source = SourceRelations())
-        return index < source->relations.size() ? SourceLine(source->relations[index], source->stamp.size) : "";
+    if (const FileFacts* source = SourceRelations()) {
+        if (index >= source->relations.size())
+            return {};
+        // What it writes of the console's header comes before what it does to the bytes.
+        std::string lines;
+        const HunkSpan span{m_hunks->Offset(index), m_hunks->Length(index), m_hunks->Bytes(index)};
+        for (const std::string& line : HunkHeaderLines(source->rom, span, m_hunks->TargetSize()))
+            lines += line + "\n";
+        return lines + SourceLine(source->relations[index], source->stamp.size);
+    }
     const auto known = m_facts.find(m_sourcePath);
     if (known != m_facts.end() && !complete(known->second) && !m_reader.Pending(PathRow::source))
         return {};  // missing, unreadable or kept online: nothing to say of it
@@ -740,6 +831,13 @@ INT_PTR CPatcherDlg::OnReaderAnswers(WPARAM, LPARAM)
 {
     bool source = false;
     for (CFileReader::Answer& answer : m_reader.TakeAnswers()) {
+        if (answer.output) {
+            if (answer.request == m_outputFor) {
+                m_output = std::move(answer.outputFacts);
+                m_outputDone = true;
+            }
+            continue;
+        }
         if (PathOf(answer.row) != answer.path)
             continue;
         source = source || answer.row == PathRow::source;

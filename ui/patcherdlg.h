@@ -61,6 +61,10 @@ private:
     // The tooltip of path row id (IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH); empty
     // while the row has no file.
     std::string PathRowText(UINT_PTR id);
+    // The Patch button's tip: what Patch would write, worked out by the reader from the
+    // source and the ticks as they are; empty while Patch has no source or patch to use.
+    std::string PatchButtonText();
+    void OnCorrectChecksums();
     void TakeDroppedFile(const std::wstring& path, POINT point);
 
     // The background reader: what it is asked and what the window makes of its answers.
@@ -95,4 +99,7 @@ private:
     std::map<std::string, FileFacts> m_facts;     // by path: what the reader last found
     std::shared_ptr<const HunkSnapshot> m_hunks;  // the loaded patch's, as the reader reads them
     bool m_refreshingTip = false;                 // a tip asks for its text again: ask the reader nothing
+    std::shared_ptr<const OutputRequest> m_outputFor;  // the last output asked for
+    OutputFacts m_output;                              // its answer, once m_outputDone
+    bool m_outputDone = false;
 };

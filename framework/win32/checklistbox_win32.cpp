@@ -73,6 +73,8 @@ void CCheckListBox::SetCheck(int index, int check)
 
 int CCheckListBox::GetCheck(int index) const
 {
+    if (m_impl->listBoxProc && index >= 0 && static_cast<std::size_t>(index) < m_impl->checks.size())
+        return m_impl->checks[static_cast<std::size_t>(index)];
     // A stored word never has its upper bits set, so all ones can only be LB_ERR.
     ULONG_PTR raw = m_impl->raw(index);
     return raw == static_cast<ULONG_PTR>(LB_ERR) ? 0 : CheckOfWord(raw);

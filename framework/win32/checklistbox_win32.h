@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ struct CCheckListBox::Impl {
     // The known word is still to be written: while redraw is held off, an item's data
     // and tick go out in one write, made before the control's next message.
     mutable bool pending = false;
+    // Each item's check by position, as the words hold them, kept in step by the list's
+    // own procedure while it sees every message: a walk over every tick (Patch, its
+    // button's tip) then sends no message an item.
+    std::vector<std::uint8_t> checks;
 
     void know(int index, ULONG_PTR word) const
     {
@@ -58,6 +63,8 @@ struct CCheckListBox::Impl {
             return false;
         knownWord = word;
         pending = true;
+        if (static_cast<std::size_t>(index) < checks.size())
+            const_cast<std::vector<std::uint8_t>&>(checks)[index] = static_cast<std::uint8_t>(CheckOfWord(word));
         return true;
     }
 

@@ -213,6 +213,33 @@ bool readsOnly(UINT message)
     }
 }
 
+// Follows what message did to the items in the checks kept beside them.
+void keepChecks(CCheckListBox::Impl& impl, UINT message, WPARAM wParam, LPARAM lParam, LRESULT result)
+{
+    std::vector<std::uint8_t>& checks = impl.checks;
+    switch (message) {
+    case LB_RESETCONTENT: checks.clear(); break;
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING:
+        if (result >= 0 && static_cast<std::size_t>(result) <= checks.size())
+            checks.insert(checks.begin() + result, 0);
+        break;
+    case LB_DELETESTRING:
+        if (result >= 0 && wParam < checks.size())
+            checks.erase(checks.begin() + static_cast<std::ptrdiff_t>(wParam));
+        break;
+    case LB_SETITEMDATA:
+        if (result == LB_ERR)
+            break;
+        if (static_cast<int>(wParam) == -1)
+            std::fill(checks.begin(), checks.end(), static_cast<std::uint8_t>(CheckOfWord(lParam)));
+        else if (wParam < checks.size())
+            checks[wParam] = static_cast<std::uint8_t>(CheckOfWord(static_cast<ULONG_PTR>(lParam)));
+        break;
+    default: break;
+    }
+}
+
 LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!readsOnly(message))
@@ -260,7 +287,9 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
     LRESULT inputResult = 0;
     if (CheckListInput(list, window, message, wParam, lParam, inputResult))
         return inputResult;
-    return callListBox(list, window, message, wParam, lParam);
+    const LRESULT result = callListBox(list, window, message, wParam, lParam);
+    keepChecks(list.impl(), message, wParam, lParam, result);
+    return result;
 }
 
 // The list box's procedure while it is the window of a check list. The list's
@@ -299,6 +328,7 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         closeTheme(list->impl());
         list->impl().hwnd = nullptr;
         list->impl().listBoxProc = nullptr;
+        list->impl().checks.clear();
         list->impl().forget();
         list->impl().redrawOff = false;
         return CallWindowProcA(own, window, message, wParam, lParam);
@@ -329,6 +359,11 @@ bool AttachCheckList(CCheckListBox& list, HWND control)
     impl.listBoxProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&checkListProc)));
     openTheme(impl);
+    const LRESULT count = SendMessageA(control, LB_GETCOUNT, 0, 0);
+    impl.checks.assign(count > 0 ? static_cast<std::size_t>(count) : 0, 0);
+    for (std::size_t i = 0; i < impl.checks.size(); ++i)
+        impl.checks[i] = static_cast<std::uint8_t>(
+            CheckOfWord(static_cast<ULONG_PTR>(SendMessageA(control, LB_GETITEMDATA, i, 0))));
     // The list measured its rows when it was created, before anyone drew them.
     remeasure(control);
     InvalidateRect(control, nullptr, TRUE);

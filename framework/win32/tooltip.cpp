@@ -36,6 +36,17 @@ bool CToolTip::AddRectTool(HWND window, UINT_PTR id, const RECT& rect)
     return m_hWnd && SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
 }
 
+bool CToolTip::AddWindowTool(HWND window, HWND child)
+{
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(child);
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    return m_hWnd && child && SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+}
+
 bool CToolTip::AddTrackingTool(HWND window, UINT_PTR id)
 {
     TTTOOLINFOA tool{};

@@ -27,6 +27,9 @@ public:
     // A control of dialog as such a rectangle of the dialog, named by the control's id:
     // for a static without SS_NOTIFY, whose mouse goes to the dialog.
     bool AddControlRect(HWND dialog, int id);
+    // A child window of window as a tool of its own, whose mouse the tooltip watches
+    // itself; its text is asked of window, the tool's id the child's handle.
+    bool AddWindowTool(HWND window, HWND child);
     // A tool of window that shows only when Track puts it on screen; its text is asked
     // of window as for the others.
     bool AddTrackingTool(HWND window, UINT_PTR id);

@@ -7,6 +7,7 @@
 
 #include "framework/file.h"
 #include "patch/hunkset.h"
+#include "patch/output.h"
 #include "heap_fault.h"
 #include "support.h"
 #include "sync_probe.h"
@@ -183,6 +184,35 @@ TEST_F(Apply, HunksPastTheEndGrowTheFileOnlyWhenTicked)
     list->SetCheck(positionOf(" 0x000040 - 0x000040"), 0);
     // The empty run at 0x100 is ticked but changes nothing, size included.
     EXPECT_EQ(patched(), expected);
+}
+
+// What the Patch button's tip works out block by block is what Patch writes: overlaps,
+// identical labels, growth, a stated size that cuts or pads, unticked rows, blocks that
+// split hunks.
+TEST_F(Apply, TheOutputWorkedOutInBlocksIsWhatPatchWrites)
+{
+    const Bytes original = pattern(0x300, 7);
+    givenSource(original);
+    for (const std::uint32_t stated : {0u, 0x280u, 0x400u}) {
+        Ips ips;
+        ips.literal(0x2F8, pattern(0x20, 1)).literal(0x10, pattern(0x40, 2)).literal(0x20, {1, 2}).run(0x20, 8, 9);
+        ips.literal(0x20, {3, 3}).run(0x100, 0, 1).literal(0x3F0, pattern(0x30, 3)).eof();
+        if (stated)
+            ips.size3(stated);
+        givenPatch(ips);
+        list->SetCheck(positionOf(" 0x000010 - 0x00004F"), stated == 0x280 ? 0 : 1);
+        std::vector<std::uint32_t> ticked;
+        for (int row = 0; row < list->GetCount(); ++row)
+            if (list->GetCheck(row) == 1)
+                ticked.push_back(set.ListOrder()[static_cast<std::size_t>(row)]);
+        const HunkSnapshot hunks(set);
+        const PatchOutput output(hunks, ticked, original.size());
+        Bytes streamed(static_cast<std::size_t>(output.Size()), 0);
+        std::copy_n(original.begin(), std::min(original.size(), streamed.size()), streamed.begin());
+        for (std::size_t at = 0; at < streamed.size(); at += 7)
+            output.Overlay(at, streamed.data() + at, std::min<std::size_t>(7, streamed.size() - at));
+        EXPECT_EQ(streamed, patched()) << "stated size " << stated;
+    }
 }
 
 TEST_F(Apply, NoMemoryForTheImageIsReportedAndWritesNothing)

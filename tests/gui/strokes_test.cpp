@@ -220,7 +220,8 @@ TEST(Strokes, MenusLongPathsAndNames)
     // The destination's: Open only once the file is there; from the keyboard on its Browse
     // button too. What they start is recorded, not started.
     rightClick(app, IDC_DEST_PATH);
-    EXPECT_EQ(itemsShown(app, spy), (std::vector<std::string>{"Open (grey) (bold)", "Copy Path", "Copy Hashes (grey)",
+    EXPECT_EQ(itemsShown(app, spy), (std::vector<std::string>{"Open (grey) (bold)", "Correct Checksums (grey)",
+                                                               "Copy Path", "Copy Hashes (grey)",
                                                                "Open Containing Folder"}));
     EXPECT_REPORT(app, app.patch(), kSuccess, IconKind::exclamation);
     send(app.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_BROWSE_DEST)), TRUE);

@@ -1,0 +1,9 @@
+#pragma once
+// Correct Checksums: the stored checksums of a ROM set to what its bytes give, every other
+// byte as it was.
+
+#include <string>
+
+// For the ROM at destination, through the same safe replace as Patch; source is the
+// Source row's file, which must not be the same file. Every outcome ends in one report.
+void CorrectChecksums(const std::string& source, const std::string& destination);
