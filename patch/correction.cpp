@@ -13,7 +13,7 @@ void CorrectChecksums(const std::string& source, const std::string& destination)
 {
     if (destination.empty())
         return;
-    if (!source.empty() && (source == destination || CFile::IsSameFile(source.c_str(), destination.c_str()))) {
+    if (!source.empty() && NamesOneFile(source, destination)) {
         report("The source and destination files must be different.", ReportIcon::stop);
         return;
     }

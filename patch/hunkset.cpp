@@ -285,8 +285,7 @@ void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckLis
         report("You need to select a destination file first.", ReportIcon::question);
         return;
     }
-    // Different names can still lead to one file (letter case, short names, links).
-    if (source == destination || CFile::IsSameFile(source.c_str(), destination.c_str())) {
+    if (NamesOneFile(source, destination)) {
         report("The source and destination files must be different.", ReportIcon::stop);
         return;
     }

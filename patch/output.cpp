@@ -35,6 +35,11 @@ constexpr int kTempNames = 100;
 
 }  // namespace
 
+bool NamesOneFile(const std::string& a, const std::string& b)
+{
+    return a == b || CFile::IsSameFile(a.c_str(), b.c_str());
+}
+
 WrittenFile WriteInPlace(const std::string& destination, const unsigned char* data, std::size_t size)
 {
     WrittenFile written;

@@ -11,6 +11,10 @@
 #include "framework/report.h"
 #include "patch/relation.h"
 
+// Whether two names lead to one file: equal, or, for different names (letter case, short
+// names, links), one identity the file system gives.
+bool NamesOneFile(const std::string& a, const std::string& b);
+
 // What writing the destination came to, with the names the report has to give.
 struct WrittenFile {
     enum How { done, notOpened, notReplaced, stranded } how = notOpened;

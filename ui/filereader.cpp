@@ -101,7 +101,9 @@ bool readOnce(const ReadRequest& request, const FileStamp& stamp, bool hash, boo
         hashing.finish(facts);
         facts.rom = rom.Finish();
     }
-    if (scan) {
+    // A file that ended early, within its time's resolution, leaves hunks unread: no
+    // relations then, and the window asks again.
+    if (scan && scan->Complete()) {
         facts.relationsOf = request.hunks;
         facts.relations = scan->Finish();
     }

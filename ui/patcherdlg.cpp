@@ -551,22 +551,13 @@ void addItem(HMENU menu, UINT command, const wchar_t* text, bool enabled)
     AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), command, text);
 }
 
-std::wstring wideText(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-    return result;
-}
-
 // Lines as the clipboard carries them.
 std::wstring clipboardLines(const std::string& text)
 {
     std::string lines;
     for (const char c : text)
         lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return wideText(lines);
+    return WideText(lines);
 }
 
 // The bottom left corner of a control's rectangle of the window's client area, on screen.
@@ -664,7 +655,7 @@ void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kOpen: OpenWithItsProgram(m_hWnd, path); break;
     case kCorrectChecksums: OnCorrectChecksums(); break;
-    case kCopyPath: SetClipboardText(m_hWnd, wideText(path)); break;
+    case kCopyPath: SetClipboardText(m_hWnd, WideText(path)); break;
     case kCopyHashes: SetClipboardText(m_hWnd, clipboardLines(hashes)); break;
     case kOpenFolder: ShowInFolder(path); break;
     default: break;

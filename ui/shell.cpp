@@ -3,17 +3,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-namespace {
+#include "framework/win32/text.h"
 
-std::wstring wide(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring result(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &result[0], size);
-    result.resize(result.size() - 1);
-    return result;
-}
+namespace {
 
 // An item list of the shell's, freed when it goes.
 class ItemList {
@@ -36,7 +28,7 @@ private:
 
 bool OpenWithItsProgram(HWND owner, const std::string& path)
 {
-    const std::wstring file = wide(path);
+    const std::wstring file = WideText(path);
     SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof execute;
     execute.fMask = SEE_MASK_NOASYNC;
@@ -48,7 +40,7 @@ bool OpenWithItsProgram(HWND owner, const std::string& path)
 
 bool ShowInFolder(const std::string& path)
 {
-    const std::wstring file = wide(path);
+    const std::wstring file = WideText(path);
     ItemList item(file);
     if (item.get())
         return SUCCEEDED(SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0));

@@ -16,12 +16,10 @@ struct Oleacc {
 // Null when the system has no accessibility library to give.
 const Oleacc* oleacc()
 {
-    static const std::optional<Oleacc> calls =
-        LoadSystemFunctions<Oleacc>(L"oleacc.dll", [](SystemLibrary& library, Oleacc& c) {
-            library.Get(c.createStandard, "CreateStdAccessibleObject");
-            library.Get(c.resultFromObject, "LresultFromObject");
-        });
-    return calls ? &*calls : nullptr;
+    return SystemFunctions<Oleacc>(L"oleacc.dll", [](SystemLibrary& library, Oleacc& c) {
+        library.Get(c.createStandard, "CreateStdAccessibleObject");
+        library.Get(c.resultFromObject, "LresultFromObject");
+    });
 }
 
 // A control's own name and, read when asked, its text as value.

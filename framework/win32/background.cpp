@@ -113,9 +113,3 @@ void CBackgroundThread::Resume()
     --m_shared->holds;
     locked.wake();
 }
-
-bool CBackgroundThread::Busy() const
-{
-    Shared::Locked locked(*m_shared);
-    return m_shared->running || !m_shared->queue.empty();
-}

@@ -27,8 +27,6 @@ public:
     // one of its steps: until the matching Resume no task runs. Holds nest.
     void Hold();
     void Resume();
-    // Whether a task waits or runs.
-    bool Busy() const;
 
 private:
     struct Shared;

@@ -21,6 +21,7 @@ struct RowTips {
     CToolTip caretTip;
     int row = -1;   // under the mouse at its last move
     int caretRow = -1;  // whose tip shows beside it, or -1
+    bool caretTiming = false;  // the caret rests, and its tip is to come
     POINT lastMouse{};  // where the last move of the mouse over the list came to
     bool mouseSeen = false;
     ToolTipText text;
@@ -28,9 +29,14 @@ struct RowTips {
 
 RowTips* tipsOf(HWND list) { return static_cast<RowTips*>(GetPropA(list, kTipsProperty)); }
 
+// Every move of the mouse and every key comes here: the timer and the tip are only let go
+// of when there is one.
 void hideCaretTip(HWND list, RowTips& tips)
 {
-    KillTimer(list, kCaretTimer);
+    if (tips.caretTiming) {
+        KillTimer(list, kCaretTimer);
+        tips.caretTiming = false;
+    }
     if (tips.caretRow < 0)
         return;
     tips.caretRow = -1;
@@ -40,6 +46,7 @@ void hideCaretTip(HWND list, RowTips& tips)
 void showCaretTip(HWND list, RowTips& tips)
 {
     KillTimer(list, kCaretTimer);
+    tips.caretTiming = false;
     const LRESULT caret = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
     RECT row, client, shown;
     GetClientRect(list, &client);
@@ -101,7 +108,7 @@ void ShowCheckListTipSoon(HWND list)
         // The rows may have moved under the mouse: its tip waits for the mouse to move.
         tips->tip->Pop();
         tips->row = -1;
-        SetTimer(list, kCaretTimer, kCaretRest, nullptr);
+        tips->caretTiming = SetTimer(list, kCaretTimer, kCaretRest, nullptr) != 0;
     }
 }
 

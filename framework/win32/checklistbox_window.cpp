@@ -105,13 +105,11 @@ struct ThemeCalls {
 // Null when the system has no visual styles to give.
 const ThemeCalls* themeCalls()
 {
-    static const std::optional<ThemeCalls> calls =
-        LoadSystemFunctions<ThemeCalls>(L"uxtheme.dll", [](SystemLibrary& library, ThemeCalls& c) {
-            library.Get(c.open, "OpenThemeData");
-            library.Get(c.close, "CloseThemeData");
-            library.Get(c.draw, "DrawThemeBackground");
-        });
-    return calls ? &*calls : nullptr;
+    return SystemFunctions<ThemeCalls>(L"uxtheme.dll", [](SystemLibrary& library, ThemeCalls& c) {
+        library.Get(c.open, "OpenThemeData");
+        library.Get(c.close, "CloseThemeData");
+        library.Get(c.draw, "DrawThemeBackground");
+    });
 }
 
 void closeTheme(CCheckListBox::Impl& impl)

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/win32/text.h"
+
 namespace {
 
 // The clipboard, open for the scope.
@@ -96,14 +98,11 @@ std::wstring ShortClipboardText(HWND owner, std::size_t most)
 
 bool SetClipboardText(HWND owner, const std::wstring& text)
 {
-    const int narrowSize = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(narrowSize > 0 ? static_cast<std::size_t>(narrowSize) : 1, '\0');
-    if (narrowSize > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], narrowSize, nullptr, nullptr);
+    const std::string narrow = NarrowText(text);
     OpenClipboardScope clipboard(owner);
     if (!clipboard || !EmptyClipboard())
         return false;
     const bool wide = give(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    const bool eightBit = give(CF_TEXT, narrow.c_str(), narrow.size());
+    const bool eightBit = give(CF_TEXT, narrow.c_str(), narrow.size() + 1);
     return wide && eightBit;
 }

@@ -23,16 +23,14 @@ struct Bcrypt {
 // Null when the system has no bcrypt to give.
 const Bcrypt* bcrypt()
 {
-    static const std::optional<Bcrypt> calls =
-        LoadSystemFunctions<Bcrypt>(L"bcrypt.dll", [](SystemLibrary& library, Bcrypt& c) {
-            library.Get(c.openProvider, "BCryptOpenAlgorithmProvider");
-            library.Get(c.closeProvider, "BCryptCloseAlgorithmProvider");
-            library.Get(c.createHash, "BCryptCreateHash");
-            library.Get(c.hashData, "BCryptHashData");
-            library.Get(c.finishHash, "BCryptFinishHash");
-            library.Get(c.destroyHash, "BCryptDestroyHash");
-        });
-    return calls ? &*calls : nullptr;
+    return SystemFunctions<Bcrypt>(L"bcrypt.dll", [](SystemLibrary& library, Bcrypt& c) {
+        library.Get(c.openProvider, "BCryptOpenAlgorithmProvider");
+        library.Get(c.closeProvider, "BCryptCloseAlgorithmProvider");
+        library.Get(c.createHash, "BCryptCreateHash");
+        library.Get(c.hashData, "BCryptHashData");
+        library.Get(c.finishHash, "BCryptFinishHash");
+        library.Get(c.destroyHash, "BCryptDestroyHash");
+    });
 }
 
 // Only ever made once bcrypt() has given its calls.

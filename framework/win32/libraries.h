@@ -40,15 +40,19 @@ private:
     bool m_complete = m_module != nullptr;
 };
 
-// A table of functions of the system library name, filled by fill(library, table); empty
-// when the library or any function it asks for is missing. Call it once, into a static.
+// The table of functions of the system library name, filled by fill(library, table) at
+// the first call and kept for the process; null when the library or any function it asks
+// for is missing. Each caller's fill is a lambda of its own, so each has a table of its own.
 template <class Table, class Fill>
-std::optional<Table> LoadSystemFunctions(const wchar_t* name, Fill fill)
+const Table* SystemFunctions(const wchar_t* name, Fill fill)
 {
-    SystemLibrary library(name);
-    Table table{};
-    fill(library, table);
-    if (!library.Complete())
-        return std::nullopt;
-    return table;
+    static const std::optional<Table> table = [&]() -> std::optional<Table> {
+        SystemLibrary library(name);
+        Table found{};
+        fill(library, found);
+        if (!library.Complete())
+            return std::nullopt;
+        return found;
+    }();
+    return table ? &*table : nullptr;
 }

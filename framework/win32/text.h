@@ -6,6 +6,17 @@
 
 #include <string>
 
+// Text of the program's code page in UTF-16, for the platform's wide calls.
+inline std::wstring WideText(const std::string& text)
+{
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), length, &result[0], size);
+    return result;
+}
+
 inline std::string NarrowText(const std::wstring& text)
 {
     const int length = static_cast<int>(text.size());

@@ -76,7 +76,7 @@ public:
 
     // ---- tooltips (tooltips.cpp)
     // Rests the mouse on a point of window and returns the program's tooltip once it says
-    // expected (anything, when expected is empty), or whatever it said last within 5 s.
+    // expected (anything, when expected is empty), or whatever it said last within 10 s.
     std::string tipAt(HWND window, POINT point, const std::string& expected = {}) const;
 
     // ---- reports (reports.cpp)

@@ -119,7 +119,7 @@ std::string App::tipAt(HWND window, POINT point, const std::string& expected) co
     };
     // A resting hand still stirs the mouse: a pixel aside and back, as a motion the
     // window system dropped under load is made again.
-    for (int stir = 0; stir < 3; ++stir) {
+    for (int stir = 0; stir < 4; ++stir) {
         hoverAt(window, {point.x + stir % 2, point.y});
         if (waitUntil(showing, 2500))
             break;
