@@ -1,6 +1,7 @@
 #include "framework/file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iterator>
 
@@ -9,6 +10,7 @@
 namespace {
 
 CFile::IdLookup g_idLookup = filesys::fileId;
+std::atomic<std::uint64_t> g_lookNumber{0};
 
 }  // namespace
 
@@ -191,3 +193,12 @@ CFile::IdLookup CFile::SetIdLookup(IdLookup lookup)
     g_idLookup = lookup ? lookup : filesys::fileId;
     return previous;
 }
+
+bool operator==(const PathLook& a, const PathLook& b)
+{
+    if (a.look != b.look)
+        return false;
+    return a.look != FileLook::found || (a.keptOnline == b.keptOnline && a.identity == b.identity);
+}
+
+std::uint64_t NextLookNumber() { return ++g_lookNumber; }

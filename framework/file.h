@@ -33,6 +33,20 @@ inline bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(
 // How a look at a file by its name came out.
 enum class FileLook { found, missing, failed };
 
+// What a look at a file by its name saw.
+struct PathLook {
+    FileLook look = FileLook::failed;
+    FileIdentity identity;    // found only
+    bool keptOnline = false;  // found only; then the identity has no change time or id
+    // Taken just before the look: a look with a larger number saw the file later.
+    std::uint64_t number = 0;
+};
+bool operator==(const PathLook& a, const PathLook& b);  // what was seen, whenever
+inline bool operator!=(const PathLook& a, const PathLook& b) { return !(a == b); }
+
+// Numbers that go up with every look and every request, across threads.
+std::uint64_t NextLookNumber();
+
 class CFile {
 public:
     enum Mode {

@@ -5,7 +5,6 @@
 namespace {
 
 std::atomic<AttributesCall> g_attributes{GetFileAttributesExA};
-std::atomic<std::uint64_t> g_lookNumber{0};
 
 }  // namespace
 
@@ -15,15 +14,6 @@ bool KeptOnline(DWORD attributes)
     constexpr DWORD kRecallOnOpen = 0x00040000, kRecallOnDataAccess = 0x00400000;
     return (attributes & (FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess)) != 0;
 }
-
-bool operator==(const PathLook& a, const PathLook& b)
-{
-    if (a.look != b.look)
-        return false;
-    return a.look != FileLook::found || (a.keptOnline == b.keptOnline && a.identity == b.identity);
-}
-
-std::uint64_t NextLookNumber() { return ++g_lookNumber; }
 
 PathLook LookAtPath(const std::string& path)
 {
