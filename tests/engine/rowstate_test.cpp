@@ -232,7 +232,7 @@ TEST(FileRows, IdentitiesTellEveryChangeOfAFile)
     EXPECT_NE(now, first) << "a same-size rewrite with its time put back";
 
     FileIdentity renamed;
-    ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(CFile::Rename(other.c_str(), path.c_str()));
     ASSERT_EQ(CFile::IdentityOf(path.c_str(), renamed), FileLook::found);
     EXPECT_NE(renamed, now) << "another file renamed over it";
     ASSERT_EQ(std::remove(path.c_str()), 0);
