@@ -7,6 +7,10 @@
 namespace {
 
 constexpr std::uint64_t kCopierSize = 512;
+constexpr std::uint64_t kSmdBlock = 0x4000;
+// In an SMD block the first half holds the plain form's odd bytes, the second its even
+// bytes: where the first block keeps plain 0x101, 0x103... and 0x100, 0x102...
+constexpr std::uint64_t kSmdOddAt = kCopierSize + 0x80, kSmdEvenAt = kCopierSize + kSmdBlock / 2 + 0x80;
 
 // What the boot ROM compares before it runs a cartridge.
 const unsigned char kGameBoyLogo[48] = {0xCE, 0xED, 0x66, 0x66, 0xCC, 0x0D, 0x00, 0x0B, 0x03, 0x73, 0x00, 0x83,
@@ -14,8 +18,10 @@ const unsigned char kGameBoyLogo[48] = {0xCE, 0xED, 0x66, 0x66, 0xCC, 0x0D, 0x00
                                         0xDC, 0xCC, 0x6E, 0xE6, 0xDD, 0xDD, 0xD9, 0x99, 0xBB, 0xBB, 0x67, 0x63,
                                         0x6E, 0x0E, 0xEC, 0xCC, 0xDD, 0xDC, 0x99, 0x9F, 0xBB, 0xB9, 0x33, 0x3E};
 
-// By N64Order: the first word of every N64 ROM as each order stores it.
+// By N64Order: the first word of every N64 ROM as each order stores it, and where the
+// word's low byte is, which some homebrew makes 0x41.
 const unsigned char kN64Starts[3][4] = {{0x80, 0x37, 0x12, 0x40}, {0x37, 0x80, 0x40, 0x12}, {0x40, 0x12, 0x37, 0x80}};
+const int kN64LowByte[3] = {3, 2, 0};
 const char* const kN64Lines[3] = {
     "N64 ROM, big-endian (.z64) byte order.",
     "N64 ROM in byte-swapped (.v64) order; N64 patches are made for the big-endian (.z64) order.",
@@ -34,10 +40,10 @@ const SnesPlace kSnesPlaces[3] = {{0x7FC0, SnesMapping::loRom, "LoROM"},
 unsigned littleWord(const unsigned char* p) { return p[0] | unsigned(p[1]) << 8; }
 unsigned bigWord(const unsigned char* p) { return unsigned(p[0]) << 8 | p[1]; }
 
-bool snesHeaderFits(const unsigned char* header, SnesMapping mapping)
+bool snesModeFits(const unsigned char* header, SnesMapping mapping)
 {
     const unsigned mode = header[0x15], low = mode & 0x0F;
-    if ((littleWord(header + 0x1C) ^ littleWord(header + 0x1E)) != 0xFFFF || (mode & 0xE0) != 0x20)
+    if ((mode & 0xE0) != 0x20)
         return false;
     switch (mapping) {
     case SnesMapping::loRom: return low == 0 || low == 2 || low == 3;
@@ -47,12 +53,58 @@ bool snesHeaderFits(const unsigned char* header, SnesMapping mapping)
     return false;
 }
 
+bool snesPairValid(const unsigned char* header)
+{
+    return (littleWord(header + 0x1C) ^ littleWord(header + 0x1E)) == 0xFFFF;
+}
+
+bool snesHeaderFits(const unsigned char* header, SnesMapping mapping)
+{
+    return snesPairValid(header) && snesModeFits(header, mapping);
+}
+
+// A place whose pair is broken may still hold the header when its checksum is right: its
+// ROM size byte (1 KiB << n) must then state a ROM that holds the place, and no more
+// than the 8 MiB of the largest layout.
+bool snesPlaceFits(const unsigned char* header, SnesMapping mapping)
+{
+    const unsigned n = header[0x17];
+    return snesModeFits(header, mapping) && n <= 13 &&
+           (std::uint64_t(0x400) << n) > kSnesPlaces[static_cast<int>(mapping)].base;
+}
+
 int n64Order(const unsigned char* head)
 {
-    for (int i = 0; i < 3; ++i)
-        if (std::memcmp(head, kN64Starts[i], 4) == 0)
+    for (int i = 0; i < 3; ++i) {
+        unsigned char word[4];
+        std::memcpy(word, head, 4);
+        word[kN64LowByte[i]] &= 0xFE;
+        if (std::memcmp(word, kN64Starts[i], 4) == 0)
             return i;
+    }
     return -1;
+}
+
+unsigned gbaComplement(const unsigned char* head)
+{
+    unsigned sum = 0;
+    for (std::size_t i = 0xA0; i <= 0xBC; ++i)
+        sum += head[i];
+    return (0u - sum - 0x19) & 0xFF;
+}
+
+// A licensed game's code is upper case; homebrew's, lower case or blank, is told from
+// chance bytes by a right complement.
+bool gbaHeader(const unsigned char* head)
+{
+    auto all = [head](bool (*in)(unsigned char)) { return std::all_of(head + 0xAC, head + 0xB0, in); };
+    if (head[3] != 0xEA || head[0xB2] != 0x96)
+        return false;
+    if (all([](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }))
+        return true;
+    return (all([](unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }) ||
+            all([](unsigned char c) { return c == ' ' || c == 0; })) &&
+           head[0xBD] == gbaComplement(head);
 }
 
 // The least a file must hold to be of a format: every header byte its line reads. A file
@@ -77,9 +129,7 @@ RomFormat headFormat(const unsigned char* head, std::uint64_t size)
         return RomFormat::nes;
     if (holds(RomFormat::n64) && n64Order(head) >= 0)
         return RomFormat::n64;
-    if (holds(RomFormat::gameBoyAdvance) && head[3] == 0xEA && head[0xB2] == 0x96 &&
-        std::all_of(head + 0xAC, head + 0xB0,
-                    [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }))
+    if (holds(RomFormat::gameBoyAdvance) && gbaHeader(head))
         return RomFormat::gameBoyAdvance;
     if (holds(RomFormat::gameBoy) && std::memcmp(head + 0x104, kGameBoyLogo, sizeof kGameBoyLogo) == 0)
         return RomFormat::gameBoy;
@@ -253,7 +303,9 @@ NesHeader DecodeNesHeader(const unsigned char* h)
 {
     NesHeader n;
     n.nes2 = (h[7] & 0x0C) == 0x08;
-    n.mapper = (h[6] >> 4) | (h[7] & 0xF0) | (n.nes2 ? (h[8] & 0x0Fu) << 8 : 0);
+    // With bits 2-3 at 01, bytes 7 on hold what an old dumping tool wrote ("DiskDude!").
+    const unsigned high = (h[7] & 0x0C) == 0x04 ? 0 : h[7] & 0xF0;
+    n.mapper = (h[6] >> 4) | high | (n.nes2 ? (h[8] & 0x0Fu) << 8 : 0);
     n.battery = (h[6] & 0x02) != 0;
     auto size = [&n](unsigned low, unsigned nibble, unsigned unitShift) {
         NesSize s;
@@ -313,6 +365,7 @@ void RomScan::StartSums()
 // The first place that holds a header decides; once none can, no sum is needed.
 void RomScan::SettleSnes()
 {
+    bool brokenPair = false;  // a place that holds one if its checksum is right
     for (int i = 0; i < m_windowCount; ++i) {
         const Window& w = m_windows[i];
         if (m_at < w.base + sizeof w.bytes)
@@ -321,8 +374,10 @@ void RomScan::SettleSnes()
             m_searching = false;
             return;
         }
+        brokenPair = brokenPair || snesPlaceFits(w.bytes, w.mapping);
     }
-    m_searching = m_summing = false;
+    m_searching = false;
+    m_summing = brokenPair;
 }
 
 void RomScan::AddSums(const unsigned char* data, std::size_t size)
@@ -354,12 +409,16 @@ void RomScan::Add(const unsigned char* data, std::size_t size)
     if (size == 0)
         return;
     const std::uint64_t end = m_at + size;
-    for (int i = 0; i < m_windowCount; ++i) {
-        Window& w = m_windows[i];
-        const std::uint64_t from = std::max(m_at, w.base), to = std::min(end, w.base + sizeof w.bytes);
+    // What of the n bytes from file offset base these hold.
+    auto keep = [&](unsigned char* kept, std::uint64_t base, std::size_t n) {
+        const std::uint64_t from = std::max(m_at, base), to = std::min(end, base + n);
         if (from < to)
-            std::memcpy(w.bytes + (from - w.base), data + (from - m_at), static_cast<std::size_t>(to - from));
-    }
+            std::memcpy(kept + (from - base), data + (from - m_at), static_cast<std::size_t>(to - from));
+    };
+    for (int i = 0; i < m_windowCount; ++i)
+        keep(m_windows[i].bytes, m_windows[i].base, sizeof m_windows[i].bytes);
+    keep(m_smdOdd, kSmdOddAt, sizeof m_smdOdd);
+    keep(m_smdEven, kSmdEvenAt, sizeof m_smdEven);
     if (m_summing)
         AddSums(data, size);
     m_at = end;
@@ -385,26 +444,46 @@ std::uint32_t RomScan::SnesSum(const Window& w, std::uint64_t headSum) const
     return static_cast<std::uint32_t>(sum & 0xFFFF);
 }
 
+bool RomScan::SmdDump() const
+{
+    const unsigned char* h = m_head;
+    if (m_size <= kCopierSize || (m_size - kCopierSize) % kSmdBlock != 0 || h[8] != 0xAA || h[9] != 0xBB || h[10] != 6)
+        return false;
+    unsigned char plain[2 * sizeof m_smdOdd];  // from 0x100
+    for (std::size_t i = 0; i < sizeof m_smdOdd; ++i) {
+        plain[2 * i] = m_smdEven[i];
+        plain[2 * i + 1] = m_smdOdd[i];
+    }
+    return std::memcmp(plain, "SEGA", 4) == 0 || std::memcmp(plain + 1, "SEGA", 4) == 0;
+}
+
 RomFacts RomScan::Finish() const
 {
     RomFacts facts;
     if (m_at != m_size)
         return facts;
     const unsigned char* h = m_head;
+    std::uint64_t headSum = 0;
+    for (std::size_t i = 0; i < std::min<std::uint64_t>(m_size, kHead); ++i)
+        headSum += h[i];
     RomFormat format = m_forced ? m_like.format : headFormat(h, m_size);
     const Window* snes = nullptr;
-    if (format == RomFormat::snes || (format == RomFormat::none && !m_forced)) {
+    if (format == RomFormat::none && !m_forced && SmdDump()) {
+        format = RomFormat::megaDriveSmd;
+    } else if (format == RomFormat::snes || (format == RomFormat::none && !m_forced)) {
         for (int i = 0; i < m_windowCount && snes == nullptr; ++i)
             if (m_forced || snesHeaderFits(m_windows[i].bytes, m_windows[i].mapping))
                 snes = &m_windows[i];
+        for (int i = 0; i < m_windowCount && snes == nullptr; ++i) {
+            const Window& w = m_windows[i];
+            if (snesPlaceFits(w.bytes, w.mapping) && littleWord(w.bytes + 0x1E) == SnesSum(w, headSum))
+                snes = &w;
+        }
         format = snes != nullptr ? RomFormat::snes : RomFormat::none;
     } else if (m_size < headerEnd(format)) {
         format = RomFormat::none;
     }
     facts.format = format;
-    std::uint64_t headSum = 0;
-    for (std::size_t i = 0; i < std::min<std::uint64_t>(m_size, kHead); ++i)
-        headSum += h[i];
     const std::uint64_t even = m_low.even + m_high.even, odd = m_low.odd + m_high.odd;
     auto checksum = [&facts](const char* name, std::uint64_t offset, std::uint32_t stored, std::uint64_t computed,
                              int digits) {
@@ -421,10 +500,7 @@ RomFacts RomScan::Finish() const
     case RomFormat::gameBoyAdvance: {
         facts.title = titleText(h + 0xA0, 12);
         facts.gameCode = titleText(h + 0xAC, 4);
-        unsigned sum = 0;
-        for (std::size_t i = 0xA0; i <= 0xBC; ++i)
-            sum += h[i];
-        checksum("header complement", 0xBD, h[0xBD], 0u - sum - 0x19, 2);
+        checksum("header complement", 0xBD, h[0xBD], gbaComplement(h), 2);
         break;
     }
     case RomFormat::gameBoy: {
@@ -449,10 +525,13 @@ RomFacts RomScan::Finish() const
         facts.headerBase = snes->base;
         facts.copierHeader = m_copier != 0;
         checksum("checksum", snes->base + 0x1E, littleWord(b + 0x1E), SnesSum(*snes, headSum), 4);
-        RomChecksum& c = facts.checksums.back();
-        c.matches = c.matches && (littleWord(b + 0x1C) ^ c.stored) == 0xFFFF;
+        if (!snesPairValid(b)) {
+            const std::uint32_t complement = facts.checksums.back().computed ^ 0xFFFF;
+            facts.checksums.push_back({"complement", snes->base + 0x1C, littleWord(b + 0x1C), complement, 4, false});
+        }
         break;
     }
+    case RomFormat::megaDriveSmd: break;
     }
     return facts;
 }
@@ -470,12 +549,16 @@ std::string RomFormatLine(const RomFacts& facts)
     }
     case RomFormat::n64: return kN64Lines[static_cast<int>(facts.n64Order)];
     case RomFormat::gameBoyAdvance:
-        line = "Game Boy Advance ROM \"" + facts.title + "\" (" + facts.gameCode + ")";
+        line = "Game Boy Advance ROM \"" + facts.title + "\"";
+        if (!facts.gameCode.empty())
+            line += " (" + facts.gameCode + ")";
         break;
     case RomFormat::gameBoy:
         line = (facts.gameBoyColor ? "Game Boy Color ROM \"" : "Game Boy ROM \"") + facts.title + "\"";
         break;
     case RomFormat::megaDrive: line = "Mega Drive ROM \"" + facts.title + "\""; break;
+    case RomFormat::megaDriveSmd:
+        return "An interleaved SMD dump of a Mega Drive ROM: patches are made for the plain (BIN) form.";
     case RomFormat::snes:
         line = "SNES ROM \"" + facts.title + "\", " + kSnesPlaces[static_cast<int>(facts.snesMapping)].name +
                (facts.copierHeader ? ", after a 512-byte copier header" : "");
@@ -582,8 +665,9 @@ std::vector<std::pair<std::uint64_t, unsigned char>> ChecksumWrites(const RomFac
             put(c[0].offset, c[0].computed, c[0].digits / 2, true);
         break;
     case RomFormat::snes:
-        // The sum counts the pair as fixed bytes: writing it leaves the sum as it is.
-        if (!c[0].matches) {
+        // The sum counts the pair as fixed bytes: writing it leaves the sum as it is. A second
+        // entry is a complement that does not match.
+        if (!c[0].matches || c.size() > 1) {
             put(c[0].offset - 2, c[0].computed ^ 0xFFFF, 2, false);
             put(c[0].offset, c[0].computed, 2, false);
         }

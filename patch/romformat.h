@@ -11,17 +11,20 @@
 #include <vector>
 
 // In the order they are tried: the first whose header a file carries is its format.
-enum class RomFormat { none, nes, n64, gameBoyAdvance, gameBoy, megaDrive, snes };
+// megaDriveSmd: a Mega Drive ROM as a Super Magic Drive copier dumped it, interleaved.
+enum class RomFormat { none, nes, n64, gameBoyAdvance, gameBoy, megaDrive, megaDriveSmd, snes };
 enum class N64Order { bigEndian, byteSwapped, littleEndian };
 enum class SnesMapping { loRom, hiRom, exHiRom };
 
 // One stored checksum beside the value the bytes give.
 struct RomChecksum {
-    const char* name;      // "header checksum", "global checksum", "header complement", "checksum"
+    // "header checksum", "global checksum", "header complement", "checksum"; SNES adds a
+    // "complement" when its own does not complement the stored checksum.
+    const char* name;
     std::uint64_t offset;  // of its first stored byte in the file
     std::uint32_t stored, computed;
     int digits;    // 2 for a byte, 4 for a word
-    bool matches;  // SNES: its complement must agree as well
+    bool matches;
 };
 
 // A PRG or CHR size, multiplier x 2^shift bytes: the NES 2.0 exponent form reaches
@@ -45,7 +48,7 @@ NesHeader DecodeNesHeader(const unsigned char* header16);
 struct RomFacts {
     RomFormat format = RomFormat::none;
     std::string title;     // Game Boy Advance, Game Boy, Mega Drive, SNES
-    std::string gameCode;  // Game Boy Advance
+    std::string gameCode;  // Game Boy Advance; empty when blank
     bool gameBoyColor = false;
     unsigned char nesBytes[16] = {};  // NES: the header as the file holds it
     NesHeader nes;
@@ -87,6 +90,7 @@ private:
     };
 
     void AddWindow(std::uint64_t base, SnesMapping mapping);
+    bool SmdDump() const;
     void StartSums();
     void SettleSnes();
     void AddSums(const unsigned char* data, std::size_t size);
@@ -102,6 +106,8 @@ private:
     std::uint64_t m_split = ~std::uint64_t(0);  // SNES: where the last L bytes start
     bool m_summing = false, m_searching = false;
     Sums m_low, m_high;  // the bytes from kHead on, before and from m_split
+    // An SMD dump's first block: its bytes that hold plain offsets 0x101, 0x103... and 0x100, 0x102...
+    unsigned char m_smdOdd[4] = {}, m_smdEven[4] = {};
 };
 
 // The Source row's line of the format; empty for none.

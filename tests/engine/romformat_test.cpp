@@ -17,10 +17,11 @@ using support::Snes;
 using Lines = std::vector<std::string>;
 constexpr std::size_t kMiB = 1 << 20;
 
-RomFacts scan(const Bytes& bytes, std::size_t block = kMiB, const RomFacts* like = nullptr)
+RomFacts scan(const Bytes& bytes, std::size_t block = kMiB, const RomFacts* like = nullptr, std::size_t first = 0)
 {
     RomScan reader = like ? RomScan(bytes.size(), *like) : RomScan(bytes.size());
-    for (std::size_t at = 0; at < bytes.size(); at += block)
+    reader.Add(bytes.data(), first);
+    for (std::size_t at = first; at < bytes.size(); at += block)
         reader.Add(bytes.data() + at, std::min(block, bytes.size() - at));
     return reader.Finish();
 }
@@ -55,6 +56,8 @@ Bytes with(Bytes bytes, std::size_t at, int value)
     return bytes;
 }
 Bytes flip(const Bytes& bytes, std::size_t at) { return with(bytes, at, bytes[at] ^ 1); }
+// A SNES ROM whose checksum is right and whose complement is not.
+Bytes badComplement(Bytes b, std::size_t base) { support::fixSnes(b, false, base); return flip(b, base + 0x1C); }
 Bytes resized(Bytes bytes, std::size_t size)
 {
     bytes.resize(size);
@@ -84,6 +87,10 @@ TEST(RomFormat, DetectsEachFormatAtItsEdges)
     twoHeaders[kLo + 0x15] = 0x20;
     const std::string gbSums = "header checksum 0x## matches, global checksum 0x#### matches.";
     const std::string loWrong = "SNES ROM \"LOROM ONE MIB\", LoROM: checksum 0x#### does not match (0x#### would).";
+    const std::string note = " order; N64 patches are made for the big-endian (.z64) order.";
+    const std::string v64 = "N64 ROM in byte-swapped (.v64)" + note, n64 = "N64 ROM in little-endian (.n64)" + note;
+    const std::string smd = "An interleaved SMD dump of a Mega Drive ROM: patches are made for the plain (BIN) form.";
+    const Bytes smdDump = support::smdDump(support::megaDriveRom(0x8000, "SMD")), hb = support::gbaRom(0x400, "HB", "");
     const struct { const char* what; Bytes bytes; std::string line; } cases[] = {
         {"iNES with battery", support::nesRom({false, 74, 16, 8, false, false, true}),
          "NES ROM, iNES header: mapper 74, PRG 256 KiB, CHR 64 KiB, battery-backed RAM."},
@@ -92,16 +99,23 @@ TEST(RomFormat, DetectsEachFormatAtItsEdges)
          "NES ROM, NES 2.0 header: mapper 0, PRG 64563604257983430656 bytes, CHR 1 byte."},
         {"byte 7 with 0x0C is iNES", with(r.nes2, 7, r.nes2[7] | 0x0C),
          "NES ROM, iNES header: mapper 35, PRG 80 KiB, CHR 8 KiB."},
+        {"iNES with 'D' of \"DiskDude!\" in byte 7", with(support::nesRom({false, 0x41, 16, 8}), 7, 'D'),
+         "NES ROM, iNES header: mapper 1, PRG 256 KiB, CHR 64 KiB."},
         {"NES 0x1B", with(r.nes2, 3, 0x1B), ""},
         {"NES of 15 bytes", resized(r.nes2, 15), ""},
         {"z64", support::n64Rom(support::N64::z64), "N64 ROM, big-endian (.z64) byte order."},
-        {"v64", support::n64Rom(support::N64::v64),
-         "N64 ROM in byte-swapped (.v64) order; N64 patches are made for the big-endian (.z64) order."},
-        {"n64", support::n64Rom(support::N64::n64),
-         "N64 ROM in little-endian (.n64) order; N64 patches are made for the big-endian (.z64) order."},
-        {"N64 near miss", with(support::n64Rom(support::N64::z64), 3, 0x41), ""},
+        {"v64", support::n64Rom(support::N64::v64), v64},
+        {"n64", support::n64Rom(support::N64::n64), n64},
+        {"z64 homebrew", with(support::n64Rom(support::N64::z64), 3, 0x41), "N64 ROM, big-endian (.z64) byte order."},
+        {"v64 homebrew", with(support::n64Rom(support::N64::v64), 2, 0x41), v64},
+        {"n64 homebrew", with(support::n64Rom(support::N64::n64), 0, 0x41), n64},
+        {"N64 near miss", with(support::n64Rom(support::N64::z64), 3, 0x42), ""},
         {"GBA, title to its zero", r.gba, "Game Boy Advance ROM \"GBA\" (ATST): header complement 0x## matches."},
-        {"GBA code in lower case", with(r.gba, 0xAD, 't'), ""},
+        {"GBA code in lower case, its complement wrong", with(r.gba, 0xAD, 't'), ""},
+        {"GBA code in lower case", support::gbaRom(0x400, "HB", "hb0x"),
+         "Game Boy Advance ROM \"HB\" (hb0x): header complement 0x## matches."},
+        {"GBA code of zeros", hb, "Game Boy Advance ROM \"HB\": header complement 0x## matches."},
+        {"GBA code of zeros, its complement wrong", flip(hb, 0xBD), ""},
         {"GBA without 0x96", with(r.gba, 0xB2, 0x97), ""},
         {"GBA without its branch", with(r.gba, 3, 0xEB), ""},
         {"GBA cut before its complement", resized(r.gba, 0xBD), ""},
@@ -118,6 +132,10 @@ TEST(RomFormat, DetectsEachFormatAtItsEdges)
         {"SEGA at 0x101", support::megaDriveRom(0x400, "B", 0x101), "Mega Drive ROM \"B\": checksum 0x#### matches."},
         {"SEGB", with(r.md, 0x103, 'B'), ""},
         {"Mega Drive cut before its checksum", resized(r.md, 0x18F), ""},
+        {"SMD", smdDump, smd},
+        {"SMD, SEGA at 0x101", support::smdDump(support::megaDriveRom(0x4000, "B", 0x101)), smd},
+        {"SMD of file type 7", with(smdDump, 10, 7), ""},
+        {"SMD and 2 bytes", resized(smdDump, smdDump.size() + 2), ""},
         {"LoROM 1 MiB", r.lo, "SNES ROM \"LOROM ONE MIB\", LoROM: checksum 0x#### matches."},
         {"HiROM 1.5 MiB", r.hi, "SNES ROM \"HIROM 1.5 MIB\", HiROM: checksum 0x#### matches."},
         {"LoROM 3 MiB after a copier header", r.copied,
@@ -132,7 +150,13 @@ TEST(RomFormat, DetectsEachFormatAtItsEdges)
          "SNES ROM \"HIROM 1.5 MIB\", HiROM: checksum 0x#### does not match (0x#### would)."},
         {"LoROM marked HiROM", with(r.lo, kLo + 0x15, 0x21), ""},
         {"map byte 0x40", with(r.lo, kLo + 0x15, 0x40), ""},
-        {"complement off by one", flip(r.lo, kLo + 0x1C), ""},
+        {"complement off by one", badComplement(r.lo, kLo),
+         "SNES ROM \"LOROM ONE MIB\", LoROM: checksum 0x#### matches, complement 0x#### does not match "
+         "(0x#### would)."},
+        {"and the checksum off", flip(badComplement(r.lo, kLo), kLo + 0x1F), ""},
+        {"and the map byte HiROM's", badComplement(with(r.lo, kLo + 0x15, 0x21), kLo), ""},
+        {"and a ROM size byte of 16 MiB", badComplement(with(r.lo, kLo + 0x17, 14), kLo), ""},
+        {"and an ExHiROM of 4 MiB", badComplement(with(r.ex, kEx + 0x17, 12), kEx), ""},
         {"512 more bytes at the end", resized(r.lo, kMiB + 512), ""},
         {"cut a byte before the header's end", resized(r.lo, kLo + 0x1F), ""},
     };
@@ -143,6 +167,8 @@ TEST(RomFormat, DetectsEachFormatAtItsEdges)
         for (std::size_t block : {1, 3, 4093})
             EXPECT_EQ(dump(scan(c.bytes, block)), dump(facts)) << block;
     }
+    for (std::size_t split = 0; split <= 0x4200; ++split)  // every split of the SMD's first block
+        ASSERT_EQ(RomFormatLine(scan(smdDump, kMiB, nullptr, split)), smd) << split;
     RomScan shrunk(r.gb.size() + 1);  // the file shrank while it was read
     shrunk.Add(r.gb.data(), r.gb.size());
     EXPECT_EQ(shrunk.Finish().format, RomFormat::none);
@@ -158,6 +184,8 @@ TEST(RomFormat, OutputChecksumsAndTheirCorrection)
     const Roms& r = roms();
     const support::Checksum &header = support::kGameBoyHeader, &global = support::kGameBoyGlobal;
     const std::string gbWrong = "Game Boy ROM \"GB?TEST\": header checksum 0x## does not match (0x## would), ";
+    const support::Checksum exComplement{"complement", kEx + 0x1C, 4, true,
+                                         [](const Bytes& b) { return support::snesChecksum(b, false, kEx) ^ 0xFFFFu; }};
     const struct {
         const char* what;
         const Bytes& source;
@@ -183,7 +211,8 @@ TEST(RomFormat, OutputChecksumsAndTheirCorrection)
          {support::snesStored(false, kHi)},
          "SNES ROM \"HIROM 1.5 MIB\", HiROM: checksum 0x#### does not match (0x#### would)."},
         {"ExHiROM, the complement alone, in the part counted 8 times", r.ex, flip(r.ex, kEx + 0x1D),
-         fixSnes(false, kEx), {support::snesStored(false, kEx)}, ""},
+         fixSnes(false, kEx), {exComplement},
+         "SNES ROM \"EX\", ExHiROM: checksum 0x#### matches, complement 0x#### does not match (0x#### would)."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,6 +226,7 @@ TEST(RomFormat, OutputChecksumsAndTheirCorrection)
             expected.push_back("The output's checksums will match.");
         EXPECT_EQ(OutputChecksumLines(source, output), expected);
         EXPECT_EQ(shape(RomFormatLine(scan(c.output))), c.line);
+        EXPECT_EQ(ChecksumWrites(scan(c.output)), ChecksumWrites(output));  // as the Destination row reads it
 
         Bytes corrected = c.output, fixed = c.output;
         for (const auto& [at, value] : ChecksumWrites(output))

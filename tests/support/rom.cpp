@@ -1,6 +1,7 @@
 #include "tests/support/rom.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace support {
@@ -139,6 +140,17 @@ Bytes megaDriveRom(std::size_t size, const std::string& title, std::size_t segaA
     return rom;
 }
 
+Bytes smdDump(const Bytes& plain)
+{
+    Bytes file(512, 0);
+    std::copy_n("\xAA\xBB\x06", 3, file.begin() + 8);
+    for (std::size_t block = 0; block < plain.size(); block += 0x4000)
+        for (std::size_t parity : {1, 0})  // each block's odd bytes, then its even bytes
+            for (std::size_t at = block + parity; at < block + 0x4000; at += 2)
+                file.push_back(plain[at]);
+    return file;
+}
+
 std::size_t snesBase(Snes layout, bool copier)
 {
     const std::size_t places[] = {0x7FC0, 0xFFC0, 0x40FFC0};
@@ -154,6 +166,7 @@ Bytes snesRom(Snes layout, std::size_t romSize, const std::string& title, bool c
     put(file, base, title, 21, ' ');
     const std::uint8_t modes[] = {0x20, 0x31, 0x35};  // HiROM and ExHiROM as FastROM
     file[base + 0x15] = modes[static_cast<int>(layout)];
+    file[base + 0x17] = static_cast<std::uint8_t>(std::ceil(std::log2(romSize / 1024.0)));  // 1 KiB << it holds the ROM
     fixSnes(file, copier, base);
     return file;
 }

@@ -43,6 +43,7 @@ Bytes gameBoyRom(std::size_t size, const std::string& title, std::uint8_t cgb = 
 Bytes gbaRom(std::size_t size, const std::string& title, const std::string& gameCode);
 // "SEGA" at segaAt, 0x100 or 0x101; any size from 0x200, odd ones too.
 Bytes megaDriveRom(std::size_t size, const std::string& title, std::size_t segaAt = 0x100);
+Bytes smdDump(const Bytes& plain);  // whole 16 KiB blocks, as a Super Magic Drive copier dumps them
 
 enum class Snes { lo, hi, exHi };
 std::size_t snesBase(Snes layout, bool copier);
