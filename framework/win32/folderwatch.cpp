@@ -250,6 +250,13 @@ struct CFolderWatch::Shared {
             UnregisterDeviceNotification(old);
         // Outside the lock, as are all calls that may wait: a share may take its time, and
         // the system may be waiting for the window to answer a removal.
+        // A folder none of whose files is there is not held open, so that it can be
+        // removed at once; the poll sees a file come.
+        if (!anyThere(folder)) {
+            Locked locked(lock);
+            folder.reopen = !folder.released;
+            return;
+        }
         UniqueFileHandle opened(CreateFileA(folder.path.c_str(), FILE_LIST_DIRECTORY,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
@@ -328,13 +335,25 @@ struct CFolderWatch::Shared {
             UnregisterDeviceNotification(notify);
     }
 
-    // Looks at each of the folder's files and hands the looks to the window.
-    void deliver(const Folder& folder)
+    static bool anyThere(const Folder& folder)
+    {
+        return std::any_of(folder.files.begin(), folder.files.end(),
+                           [](const std::string& file) { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    }
+
+    // Looks at each of the folder's files and hands the looks to the window. A folder
+    // that holds none of them any more is let go of, as open would not hold it.
+    void deliver(Folder& folder)
     {
         std::vector<Look> seen;
         for (const std::string& file : folder.files)
             seen.push_back({file, LookAtPath(file)});
+        const bool none = std::none_of(seen.begin(), seen.end(), [](const Look& l) { return l.seen.look == FileLook::found; });
         Locked locked(lock);
+        if (none && folder.handle) {
+            folder.close();
+            folder.reopen = !folder.released;
+        }
         if (ending)
             return;
         for (Look& look : seen) {
