@@ -254,7 +254,7 @@ void readerFloors(const WindowBenchFiles& files, Times& times)
     for (const bool relate : {false, true}) {
         FileFacts facts;
         const double start = now();
-        require(ReadFacts({files.source, {}, relate ? hunks : nullptr, false}, never, facts) &&
+        require(ReadFacts({1, files.source, {}, relate ? hunks : nullptr, false}, never, facts) &&
                     facts.state == FileFacts::State::hashed,
                 "the reader did not hash the source");
         times[relate ? "(e) the reader: hashes and every relation" : "(f) the reader: hashes alone"].push_back(

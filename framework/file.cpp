@@ -1,6 +1,7 @@
 #include "framework/file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iterator>
 
@@ -9,11 +10,7 @@
 namespace {
 
 CFile::IdLookup g_idLookup = filesys::fileId;
-
-bool known(const CFileId& id)
-{
-    return id.volume != 0 && std::any_of(std::begin(id.file), std::end(id.file), [](unsigned char b) { return b != 0; });
-}
+std::atomic<std::uint64_t> g_lookNumber{0};
 
 }  // namespace
 
@@ -161,9 +158,33 @@ bool CFile::IsSameFile(const char* a, const char* b)
 {
     // Some network drives give every file a zero volume serial or file number.
     CFileId ia, ib;
-    if (!g_idLookup(a, ia) || !g_idLookup(b, ib) || !known(ia) || !known(ib))
+    if (!g_idLookup(a, ia) || !g_idLookup(b, ib) || !KnownFileId(ia) || !KnownFileId(ib))
         return false;
-    return ia.volume == ib.volume && std::equal(std::begin(ia.file), std::end(ia.file), std::begin(ib.file));
+    return SameFileId(ia, ib);
+}
+
+bool CFile::GetIdentity(FileIdentity& identity) const
+{
+    return IsOpen() && filesys::identity(m_handle, identity);
+}
+
+FileLook CFile::IdentityOf(const char* path, FileIdentity& identity) { return filesys::identityOf(path, identity); }
+
+bool KnownFileId(const CFileId& id)
+{
+    return id.volume != 0 && std::any_of(std::begin(id.file), std::end(id.file), [](unsigned char b) { return b != 0; });
+}
+
+bool SameFileId(const CFileId& a, const CFileId& b)
+{
+    return a.volume == b.volume && std::equal(std::begin(a.file), std::end(a.file), std::begin(b.file));
+}
+
+bool operator==(const FileIdentity& a, const FileIdentity& b)
+{
+    const auto same = [](std::uint64_t x, std::uint64_t y) { return x == 0 || y == 0 || x == y; };
+    return a.size == b.size && same(a.written, b.written) && same(a.changed, b.changed) &&
+           (!KnownFileId(a.id) || !KnownFileId(b.id) || SameFileId(a.id, b.id));
 }
 
 CFile::IdLookup CFile::SetIdLookup(IdLookup lookup)
@@ -172,3 +193,12 @@ CFile::IdLookup CFile::SetIdLookup(IdLookup lookup)
     g_idLookup = lookup ? lookup : filesys::fileId;
     return previous;
 }
+
+bool operator==(const PathLook& a, const PathLook& b)
+{
+    if (a.look != b.look)
+        return false;
+    return a.look != FileLook::found || (a.keptOnline == b.keptOnline && a.identity == b.identity);
+}
+
+std::uint64_t NextLookNumber() { return ++g_lookNumber; }

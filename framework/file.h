@@ -15,6 +15,37 @@ struct CFileId {
     std::uint64_t volume = 0;
     unsigned char file[16] = {};
 };
+bool KnownFileId(const CFileId& id);
+bool SameFileId(const CFileId& a, const CFileId& b);
+
+// What tells one state of a file from another: its size, its times and which file it is.
+// A time or id the file system does not give is zero, and then does not count: two
+// identities differ only in what both give.
+struct FileIdentity {
+    std::uint64_t size = 0;
+    std::uint64_t written = 0;  // last write, in the platform's ticks
+    std::uint64_t changed = 0;  // last change of contents or metadata; moves when a time is put back
+    CFileId id;
+};
+bool operator==(const FileIdentity& a, const FileIdentity& b);
+inline bool operator!=(const FileIdentity& a, const FileIdentity& b) { return !(a == b); }
+
+// How a look at a file by its name came out.
+enum class FileLook { found, missing, failed };
+
+// What a look at a file by its name saw.
+struct PathLook {
+    FileLook look = FileLook::failed;
+    FileIdentity identity;    // found only
+    bool keptOnline = false;  // found only; then the identity has no change time or id
+    // Taken just before the look: a look with a larger number saw the file later.
+    std::uint64_t number = 0;
+};
+bool operator==(const PathLook& a, const PathLook& b);  // what was seen, whenever
+inline bool operator!=(const PathLook& a, const PathLook& b) { return !(a == b); }
+
+// Numbers that go up with every look and every request, across threads.
+std::uint64_t NextLookNumber();
 
 class CFile {
 public:
@@ -53,6 +84,11 @@ public:
     void Abort();
 
     const std::string& GetFilePath() const { return m_path; }
+    // The open file's identity; false when the platform cannot tell it.
+    bool GetIdentity(FileIdentity& identity) const;
+    // The identity of the file at path, looked at without reading it and without getting
+    // in the way of a program that holds it open.
+    static FileLook IdentityOf(const char* path, FileIdentity& identity);
 
     // Removes a file, trying again for a moment while another program holds it; false
     // when it stays.

@@ -29,6 +29,8 @@ bool rename(const char* from, const char* to);
 bool replace(const char* from, const char* to, std::string& backup);
 // The identity the file system gives the file at path; false when it cannot be looked up.
 bool fileId(const char* path, CFileId& id);
+bool identity(std::intptr_t h, FileIdentity& identity);
+FileLook identityOf(const char* path, FileIdentity& identity);
 CFileException::Cause causeOf(long osError);
 
 }  // namespace filesys

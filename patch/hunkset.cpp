@@ -236,12 +236,16 @@ bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
     RemoveAll();
     list.ResetContent();
     m_targetSize = 0;
+    m_loadedFrom.reset();
 
     CFile file;
     if (!file.Open(path.c_str(), CFile::modeRead)) {
         report("Cannot open the patch file for reading.", ReportIcon::stop);
         return false;
     }
+    FileIdentity identity;
+    if (file.GetIdentity(identity))
+        m_loadedFrom = identity;
     // Nothing of a patch that fails part way may stay behind to be applied.
     const char* failure = nullptr;
     try {

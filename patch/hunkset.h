@@ -2,10 +2,12 @@
 // The loaded patch: its hunks in file order and the output size it states.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/checklistbox.h"
+#include "framework/file.h"
 #include "framework/object.h"
 #include "patch/hunk.h"
 
@@ -26,6 +28,8 @@ public:
     void ApplyPatch(std::string source, std::string destination, CCheckListBox& list);
 
     std::uint32_t GetTargetSize() const { return m_targetSize; }
+    // The patch file as the last load read it; none when it could not tell.
+    const std::optional<FileIdentity>& LoadedFrom() const { return m_loadedFrom; }
     std::size_t GetCount() const { return m_hunks.GetSize(); }
     const CHunk& GetHunk(std::size_t index) const;
 
@@ -56,6 +60,7 @@ private:
     bool FillList(CCheckListBox& list);
 
     std::uint32_t m_targetSize = 0;
+    std::optional<FileIdentity> m_loadedFrom;
     CObArray m_hunks;
     // Each hunk's offset and length again, side by side: what walks over every hunk
     // (sorting, overlaps) reads them in order instead of from hunk after hunk.

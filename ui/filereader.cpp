@@ -2,14 +2,14 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 
-#include "framework/file.h"
+#include "framework/win32/filehashes.h"
+#include "framework/win32/filelook.h"
 #include "patch/crc32.h"
 #include "patch/output.h"
 
 namespace {
-
-AttributesCall g_attributes = GetFileAttributesExA;
 
 constexpr std::size_t kBlock = 1 << 20;
 constexpr std::uint64_t kCopierHeader = 512;
@@ -53,182 +53,270 @@ private:
     std::unique_ptr<Part> m_headerless;
 };
 
-// One read of the file as it stands at stamp. False when stopped part way; facts.state
-// unreadable when it cannot be read.
-bool readOnce(const ReadRequest& request, const FileStamp& stamp, bool hash, bool relate,
-              const CBackgroundThread::Stopping& stopping, FileFacts& facts)
-{
-    std::unique_ptr<RelationScan> scan;
-    if (relate)
-        scan.reset(new RelationScan(*request.hunks, stamp.size));
-    std::uint64_t from = 0, to = stamp.size;
-    if (!hash) {
-        from = scan->First();
-        to = std::min(scan->End(), stamp.size);
-    }
-    Hashing hashing(hash && stamp.size % 1024 == kCopierHeader);
-    RomScan rom(stamp.size);
-    if (from < to || hash) {
-        CFile file;
-        if (!file.Open(request.path.c_str(), CFile::modeReadShared)) {
-            facts.state = FileFacts::State::unreadable;
-            return true;
-        }
-        std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
+// The relations of a scan, kept apart so that running out of memory for them leaves the
+// hashes: the hunks then say nothing of the file.
+class Relating {
+public:
+    Relating(const ReadRequest& request, std::uint64_t size, bool wanted) : m_hunks(request.hunks)
+    {
+        if (!wanted)
+            return;
         try {
-            file.Seek(from);
-            for (std::uint64_t at = from; at < to;) {
-                if (stopping())
-                    return false;
-                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, to - at));
-                const std::size_t got = file.Read(block.get(), want);
-                if (got == 0)
-                    break;  // shrunk meanwhile: the stamp after the read says so
-                if (hash) {
-                    hashing.add(at, block.get(), got);
-                    rom.Add(block.get(), got);
-                }
-                if (scan)
-                    scan->Add(at, block.get(), got);
-                at += got;
-            }
-        } catch (const CFileException&) {
-            facts.state = FileFacts::State::unreadable;
-            return true;
+            m_scan.reset(new RelationScan(*m_hunks, size));
+        } catch (const std::bad_alloc&) {
+            m_failed = true;
         }
     }
+    bool Wanted() const { return m_scan != nullptr; }
+    std::uint64_t First() const { return m_scan->First(); }
+    std::uint64_t End() const { return m_scan->End(); }
+    void Add(std::uint64_t at, const unsigned char* data, std::size_t size)
+    {
+        if (!m_scan)
+            return;
+        try {
+            m_scan->Add(at, data, size);
+        } catch (const std::bad_alloc&) {
+            m_scan.reset();
+            m_failed = true;
+        }
+    }
+    void Finish(FileFacts& facts)
+    {
+        try {
+            // A file that ended early leaves hunks unread: no relations then, and the
+            // file's identity after the read says why.
+            if (m_scan && m_scan->Complete()) {
+                facts.relations = m_scan->Finish();
+                facts.relationsOf = m_hunks;
+            }
+        } catch (const std::bad_alloc&) {
+            m_failed = true;
+        }
+        if (m_failed) {
+            facts.relations.clear();
+            facts.relationsOf = m_hunks;
+            facts.relationsFailed = true;
+        }
+    }
+
+private:
+    std::shared_ptr<const HunkSnapshot> m_hunks;
+    std::unique_ptr<RelationScan> m_scan;
+    bool m_failed = false;
+};
+
+// Shows the open file in the slot for the scope.
+class InSlot {
+public:
+    InSlot(ReadSlot* slot, CBlockFile& file) : m_slot(slot)
+    {
+        if (m_slot)
+            m_slot->Set(&file);
+    }
+    ~InSlot()
+    {
+        if (m_slot)
+            m_slot->Set(nullptr);
+    }
+    InSlot(const InSlot&) = delete;
+    InSlot& operator=(const InSlot&) = delete;
+
+private:
+    ReadSlot* m_slot;
+};
+
+enum class Read { whole, stopped, failed, changed };
+
+// One read of the file that looked as before looked. The file's identity from the open
+// handle, before and after, and from its name once more after, must all be before's.
+Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, bool relate,
+              const CBackgroundThread::Stopping& stopping, ReadSlot* slot, FileFacts& facts)
+{
+    const std::uint64_t size = before.identity.size;
+    Relating relating(request, size, relate);
+    std::uint64_t from = 0, to = size;
+    if (!hash) {
+        from = relating.Wanted() ? relating.First() : 0;
+        to = relating.Wanted() ? std::min(relating.End(), size) : 0;
+    }
+    Hashing hashing(hash && size % 1024 == kCopierHeader);
+    RomScan rom(size);
+    if (from < to || hash) {
+        CBlockFile file;
+        FileIdentity opened, closing;
+        if (!file.Open(request.path.c_str()))
+            return Read::failed;
+        if (!file.GetIdentity(opened) || opened != before.identity)
+            return Read::changed;
+        InSlot shown(slot, file);
+        std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
+        for (std::uint64_t at = from; at < to;) {
+            if (stopping())
+                return Read::stopped;
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, to - at));
+            std::size_t got = 0;
+            if (!file.Read(at, block.get(), want, got))
+                return stopping() ? Read::stopped : Read::failed;
+            if (got == 0)
+                break;  // shrunk meanwhile: its identity says so
+            if (hash) {
+                hashing.add(at, block.get(), got);
+                rom.Add(block.get(), got);
+            }
+            relating.Add(at, block.get(), got);
+            at += got;
+        }
+        if (!file.GetIdentity(closing) || closing != opened)
+            return Read::changed;
+    }
+    // Replaced by a rename while it was read: the name leads to another file now.
+    const PathLook after = LookAtPath(request.path);
+    if (after != before)
+        return Read::changed;
+    facts.seen = after;
     if (hash) {
         hashing.finish(facts);
         facts.rom = rom.Finish();
     }
-    // A file that ended early, within its time's resolution, leaves hunks unread: no
-    // relations then, and the window asks again.
-    if (scan && scan->Complete()) {
-        facts.relationsOf = request.hunks;
-        facts.relations = scan->Finish();
-    }
-    return true;
+    relating.Finish(facts);
+    return Read::whole;
 }
 
 }  // namespace
 
-FileStamp StampOf(const WIN32_FILE_ATTRIBUTE_DATA& data)
+void ReadSlot::Set(CBlockFile* file)
 {
-    return {(std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime};
+    AcquireSRWLockExclusive(&m_lock);
+    m_file = file;
+    ReleaseSRWLockExclusive(&m_lock);
 }
 
-bool KeptOnline(DWORD attributes)
+void ReadSlot::Cut()
 {
-    // As the Windows 10 SDK has them; older headers lack the two that cloud drives set.
-    constexpr DWORD kRecallOnOpen = 0x00040000, kRecallOnDataAccess = 0x00400000;
-    return (attributes & (FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess)) != 0;
+    AcquireSRWLockExclusive(&m_lock);
+    if (m_file)
+        m_file->Cancel();
+    ReleaseSRWLockExclusive(&m_lock);
 }
 
-AttributesCall SetReaderAttributesCall(AttributesCall call)
-{
-    const AttributesCall previous = g_attributes;
-    g_attributes = call ? call : GetFileAttributesExA;
-    return previous;
-}
-
-bool ReadFacts(const ReadRequest& request, const CBackgroundThread::Stopping& stopping, FileFacts& facts)
+bool ReadFacts(const ReadRequest& request, const CBackgroundThread::Stopping& stopping, FileFacts& facts,
+               const std::function<void(const FileFacts&)>& started, ReadSlot* slot)
 {
     using State = FileFacts::State;
     for (int attempt = 0; attempt < kTries; ++attempt) {
         facts = FileFacts();
-        WIN32_FILE_ATTRIBUTE_DATA before;
-        if (!g_attributes(request.path.c_str(), GetFileExInfoStandard, &before)) {
-            const DWORD error = GetLastError();
-            facts.state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? State::missing
-                                                                                          : State::unreadable;
+        const PathLook before = LookAtPath(request.path);
+        facts.seen = before;
+        if (before.look != FileLook::found) {
+            facts.state = before.look == FileLook::missing ? State::missing : State::unreadable;
             return true;
         }
-        if (before.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            return true;  // unreadable
-        facts.stamp = StampOf(before);
-        if (KeptOnline(before.dwFileAttributes)) {
+        if (before.keptOnline) {
             facts.state = State::online;
             return true;
         }
-        const bool known = request.hashedAt && *request.hashedAt == facts.stamp;
-        const bool hash = !known && facts.stamp.size <= kHashLimit;
+        if (started && attempt == 0) {
+            facts.state = State::started;
+            started(facts);
+        }
+        const bool known = request.hashedAt && *request.hashedAt == before;
+        const bool hash = !known && before.identity.size <= kHashLimit;
         const bool relate = request.hunks && !(known && request.relationsKnown);
         facts.state = known ? State::unchanged : hash ? State::hashed : State::tooLarge;
         if (!hash && !relate)
             return true;
-        if (!readOnce(request, facts.stamp, hash, relate, stopping, facts))
-            return false;
-        if (facts.state == State::unreadable)
+        const State state = facts.state;
+        switch (readOnce(request, before, hash, relate, stopping, slot, facts)) {
+        case Read::whole: facts.state = state; return true;
+        case Read::stopped: return false;
+        case Read::failed:
+            facts = FileFacts();
+            facts.seen = before;
+            facts.state = State::unreadable;
             return true;
-        WIN32_FILE_ATTRIBUTE_DATA after;
-        if (g_attributes(request.path.c_str(), GetFileExInfoStandard, &after) && StampOf(after) == facts.stamp)
-            return true;
+        case Read::changed: break;
+        }
     }
-    facts = FileFacts();  // it changed under every read
+    // It changed under every read.
+    facts = FileFacts();
+    facts.seen = LookAtPath(request.path);
+    facts.state = State::unreadable;
     return true;
 }
 
-bool WorkOutOutput(const OutputRequest& request, const CBackgroundThread::Stopping& stopping, OutputFacts& facts)
+bool WorkOutOutput(const OutputRequest& request, const CBackgroundThread::Stopping& stopping, OutputFacts& facts,
+                   ReadSlot* slot)
 {
     facts = OutputFacts();
-    const PatchOutput output(*request.hunks, request.ticked, request.stamp.size);
+    const std::uint64_t sourceSize = request.seen.identity.size;
+    const PatchOutput output(*request.hunks, request.ticked, sourceSize);
     facts.size = output.Size();
     if (request.rom.checksums.empty()) {
         facts.known = true;
         return true;
     }
-    CFile file;
-    if (!file.Open(request.source.c_str(), CFile::modeReadShared))
+    const PathLook before = LookAtPath(request.source);
+    if (before != request.seen || before.keptOnline)
+        return true;  // not the file the window knows: the window reads it again
+    CBlockFile file;
+    FileIdentity opened;
+    if (!file.Open(request.source.c_str()) || !file.GetIdentity(opened) || opened != before.identity)
         return true;
+    InSlot shown(slot, file);
     RomScan scan(output.Size(), request.rom);
     std::unique_ptr<unsigned char[]> block(new unsigned char[kBlock]);
-    try {
-        for (std::uint64_t at = 0; at < output.Size();) {
-            if (stopping())
-                return false;
-            const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, output.Size() - at));
-            std::size_t got = 0;
-            if (at < request.stamp.size)
-                got = file.Read(block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(size, request.stamp.size - at)));
-            std::fill(block.get() + got, block.get() + size, 0);  // past the source's end
-            output.Overlay(at, block.get(), size);
-            scan.Add(block.get(), size);
-            at += size;
-        }
-    } catch (const CFileException&) {
-        return true;
+    for (std::uint64_t at = 0; at < output.Size();) {
+        if (stopping())
+            return false;
+        const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, output.Size() - at));
+        std::size_t got = 0;
+        if (at < sourceSize &&
+            !file.Read(at, block.get(), static_cast<std::size_t>(std::min<std::uint64_t>(size, sourceSize - at)), got))
+            return stopping() ? false : true;
+        std::fill(block.get() + got, block.get() + size, 0);  // past the source's end
+        output.Overlay(at, block.get(), size);
+        scan.Add(block.get(), size);
+        at += size;
     }
-    file.Abort();
-    WIN32_FILE_ATTRIBUTE_DATA after;
-    if (!g_attributes(request.source.c_str(), GetFileExInfoStandard, &after) || StampOf(after) != request.stamp)
+    FileIdentity closing;
+    if (!file.GetIdentity(closing) || closing != opened || LookAtPath(request.source) != before)
         return true;  // changed meanwhile: not what Patch would write now
     facts.checksumLines = OutputChecksumLines(request.rom, scan.Finish());
     facts.known = true;
     return true;
 }
 
-// What the reader's tasks share with the window: the answers on their way, and which
-// request of each row is the latest.
+// What the reader's tasks share with the window: the answers on their way, the latest
+// request of each row, and the file a read has open.
 struct CFileReader::Outbox {
     SRWLOCK lock = SRWLOCK_INIT;
     HWND window = nullptr;  // null once the window has gone
     UINT message = 0;
-    struct Posted {
-        unsigned generation;
-        Answer answer;
-    };
-    std::vector<Posted> answers;
-    std::atomic<unsigned> generation[kPathRows + 1] = {};  // the rows', then the output's
+    std::vector<Answer> answers;
+    bool announced = false;  // a message is on its way for the answers
+    std::atomic<std::uint64_t> latest[kPathRows + 1] = {};  // the rows', then the output's
+    ReadSlot slot;
 
-    void post(unsigned generation, Answer answer)
+    void post(Answer answer)
     {
         AcquireSRWLockExclusive(&lock);
-        const bool first = answers.empty();
-        if (window)
-            answers.push_back({generation, std::move(answer)});
-        // One message for any number of answers: the window takes them all at once.
-        if (window && first)
-            PostMessageA(window, message, 0, 0);
+        if (window) {
+            answers.push_back(std::move(answer));
+            // One message for any number of answers: the window takes them all at once.
+            // A queue too full to take it now may take it in a moment; past that, the
+            // next answer, or the window's own timer, takes them.
+            for (int tries = 0; !announced && tries < 20; ++tries) {
+                announced = PostMessageA(window, message, 0, 0) != 0;
+                if (!announced) {
+                    ReleaseSRWLockExclusive(&lock);
+                    Sleep(50);
+                    AcquireSRWLockExclusive(&lock);
+                    if (!window)
+                        break;
+                }
+            }
+        }
         ReleaseSRWLockExclusive(&lock);
     }
 };
@@ -253,55 +341,67 @@ bool CFileReader::Start(HWND window, UINT message)
 void CFileReader::Read(PathRow row, ReadRequest request)
 {
     const int r = static_cast<int>(row);
-    const unsigned generation = ++m_outbox->generation[r];
-    m_pending[r] = true;
-    m_thread.Post([outbox = m_outbox, row, generation, request = std::move(request)](
-                      const CBackgroundThread::Stopping& stopping) {
+    m_outbox->latest[r] = request.number;
+    std::string file = request.path;
+    m_thread.Post(std::move(file), [outbox = m_outbox, row, request = std::move(request)](
+                                        const CBackgroundThread::Stopping& stopping) {
         const int r = static_cast<int>(row);
-        const auto replaced = [&] { return outbox->generation[r].load() != generation; };
+        const auto replaced = [&] { return outbox->latest[r].load() != request.number; };
         FileFacts facts;
-        if (!ReadFacts(request, [&] { return stopping() || replaced(); }, facts))
-            return replaced();  // a replaced request is done with; a held one runs again
+        bool read = true;
+        try {
+            read = ReadFacts(
+                request, [&] { return stopping() || replaced(); }, facts,
+                [&](const FileFacts& started) { outbox->post({row, request.number, started}); }, &outbox->slot);
+        } catch (...) {
+            facts = FileFacts();  // out of memory, most likely: an answer all the same
+            facts.state = FileFacts::State::unreadable;
+        }
+        if (!read)
+            return replaced() ? CBackgroundThread::End::done : CBackgroundThread::End::again;
         if (!replaced())
-            outbox->post(generation, {row, request.path, std::move(facts)});
-        return true;
+            outbox->post({row, request.number, std::move(facts)});
+        return CBackgroundThread::End::done;
     });
 }
 
 void CFileReader::WorkOut(std::shared_ptr<const OutputRequest> shared)
 {
-    const unsigned generation = ++m_outbox->generation[kPathRows];
-    m_thread.Post([outbox = m_outbox, generation, shared](const CBackgroundThread::Stopping& stopping) {
-        const auto replaced = [&] { return outbox->generation[kPathRows].load() != generation; };
-        Answer answer{PathRow::source, shared->source, {}, true, {}, shared};
-        if (!WorkOutOutput(*shared, [&] { return stopping() || replaced(); }, answer.outputFacts))
-            return replaced();
+    m_outbox->latest[kPathRows] = shared->number;
+    m_thread.Post(shared->source, [outbox = m_outbox, shared](const CBackgroundThread::Stopping& stopping) {
+        const auto replaced = [&] { return outbox->latest[kPathRows].load() != shared->number; };
+        Answer answer;
+        answer.request = shared->number;
+        answer.output = true;
+        bool done = true;
+        try {
+            done = WorkOutOutput(*shared, [&] { return stopping() || replaced(); }, answer.outputFacts, &outbox->slot);
+        } catch (...) {
+            answer.outputFacts = OutputFacts();
+        }
+        if (!done)
+            return replaced() ? CBackgroundThread::End::done : CBackgroundThread::End::again;
         if (!replaced())
-            outbox->post(generation, std::move(answer));
-        return true;
+            outbox->post(std::move(answer));
+        return CBackgroundThread::End::done;
     });
-}
-
-void CFileReader::Forget(PathRow row)
-{
-    ++m_outbox->generation[static_cast<int>(row)];
-    m_pending[static_cast<int>(row)] = false;
 }
 
 std::vector<CFileReader::Answer> CFileReader::TakeAnswers()
 {
-    std::vector<Outbox::Posted> posted;
-    AcquireSRWLockExclusive(&m_outbox->lock);
-    posted.swap(m_outbox->answers);
-    ReleaseSRWLockExclusive(&m_outbox->lock);
     std::vector<Answer> answers;
-    for (Outbox::Posted& p : posted) {
-        const int r = p.answer.output ? kPathRows : static_cast<int>(p.answer.row);
-        if (p.generation != m_outbox->generation[r].load())
-            continue;
-        if (!p.answer.output)
-            m_pending[r] = false;
-        answers.push_back(std::move(p.answer));
-    }
+    AcquireSRWLockExclusive(&m_outbox->lock);
+    answers.swap(m_outbox->answers);
+    m_outbox->announced = false;
+    ReleaseSRWLockExclusive(&m_outbox->lock);
     return answers;
 }
+
+CFileReader::LetGo::LetGo(CFileReader& reader, std::vector<std::string> files)
+    : m_reader(reader), m_files(std::move(files))
+{
+    const std::shared_ptr<Outbox> outbox = m_reader.m_outbox;
+    m_reader.m_thread.Hold(m_files, [outbox] { outbox->slot.Cut(); });
+}
+
+CFileReader::LetGo::~LetGo() { m_reader.m_thread.Resume(m_files); }

@@ -24,6 +24,7 @@
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
 #include "patch/correction.h"
+#include "patch/output.h"
 #include "ui/aboutdlg.h"
 #include "ui/shell.h"
 
@@ -39,8 +40,14 @@ const CDialog::Command<CPatcherDlg> CPatcherDlg::kCommands[] = {
 
 namespace {
 
-// Posted by the background reader when it has answers.
+// Posted by the background reader when it has answers, and by the folder watch when it
+// has looked at the files.
 constexpr UINT WM_APP_READER = WM_APP + 1;
+constexpr UINT WM_APP_WATCH = WM_APP + 2;
+// Fires when a changed file has been quiet long enough to be read again.
+constexpr UINT_PTR kDueTimer = 1;
+
+std::uint64_t now() { return GetTickCount64(); }
 
 }  // namespace
 
@@ -53,16 +60,14 @@ const CDialog::Message<CPatcherDlg> CPatcherDlg::kMessages[] = {
     {WM_MOUSEMOVE, &CPatcherDlg::OnMouseMove},
     {WM_LBUTTONDOWN, &CPatcherDlg::OnLButtonDown},
     {WM_APP_READER, &CPatcherDlg::OnReaderAnswers},
+    {WM_APP_WATCH, &CPatcherDlg::OnWatchLooks},
+    {WM_TIMER, &CPatcherDlg::OnTimer},
+    {WM_ACTIVATE, &CPatcherDlg::OnActivate},
+    {WM_DEVICECHANGE, &CPatcherDlg::OnDeviceChange},
     {WM_CONTEXTMENU, &CPatcherDlg::OnContextMenu},
 };
 
 namespace {
-
-// Whether the reader has read all it reads of the file.
-bool complete(const FileFacts& facts)
-{
-    return facts.state == FileFacts::State::hashed || facts.state == FileFacts::State::tooLarge;
-}
 
 OwnedFont createListFont(int height)
 {
@@ -204,6 +209,7 @@ BOOL CPatcherDlg::OnInitDialog()
     DragAcceptFiles(m_hWnd, TRUE);
     AcceptDropsFromLowerPrograms(m_hWnd);
     m_reader.Start(m_hWnd, WM_APP_READER);
+    m_watch.Start(m_hWnd, WM_APP_WATCH);
 
     // A path too long for its row keeps its file name, shortened in the middle.
     for (int id : {IDC_SOURCE_PATH, IDC_PATCH_PATH, IDC_DEST_PATH}) {
@@ -271,15 +277,14 @@ void CPatcherDlg::TakeSource(const std::string& path)
 {
     m_sourcePath = path;
     UpdateData(false);
-    ShowRelations();
-    ReadRow(PathRow::source);
+    Chose(PathRow::source);
 }
 
 void CPatcherDlg::TakeDest(const std::string& path)
 {
     m_destPath = path;
     UpdateData(false);
-    ReadRow(PathRow::destination);
+    Chose(PathRow::destination);
 }
 
 void CPatcherDlg::TakePatch(const std::string& path)
@@ -295,11 +300,13 @@ void CPatcherDlg::TakePatch(const std::string& path)
         // than reading the patch.
         CheckListRedrawOff quiet(m_hunkList);
         CWaitCursor wait;
+        // The load opens the patch without sharing: the reader lets go of it first.
+        CFileReader::LetGo letGo(m_reader, {path});
         try {
             loaded = m_hunkSet.LoadPatch(m_patchPath, m_hunkList);
-            m_hunks = loaded ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr;
+            m_rows.SetPatch(loaded ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom());
         } catch (...) {
-            m_hunks = nullptr;
+            m_rows.SetPatch(nullptr, std::nullopt);
             escaped = std::current_exception();
         }
     }
@@ -309,8 +316,11 @@ void CPatcherDlg::TakePatch(const std::string& path)
     std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(m_hunkList.GetCount()));
     m_hunkCount = count;
     UpdateData(false);
-    ReadRow(PathRow::patch);
-    ReadWhatIsMissing();
+    Chose(PathRow::patch);
+    // What the hashes already known of the source say stays while the new relations are read.
+    if (m_rows.Hunks() && m_rows.Get(PathRow::source).phase != CFileRows::Row::Phase::waiting)
+        Request(PathRow::source);
+    ShowRelations();
     if (escaped)
         std::rethrow_exception(escaped);
 }
@@ -318,43 +328,44 @@ void CPatcherDlg::TakePatch(const std::string& path)
 void CPatcherDlg::OnCorrectChecksums()
 {
     {
-        // As for Patch: the destination is rewritten without sharing.
-        BackgroundHold hold(m_reader.Thread());
         CWaitCursor wait;
+        // As for Patch: the destination is rewritten without sharing.
+        CFileReader::LetGo letGo(m_reader, {m_sourcePath, m_destPath});
         CorrectChecksums(m_sourcePath, m_destPath);
     }
-    m_facts.erase(m_destPath);
-    ReadRow(PathRow::destination);
+    Chose(PathRow::destination);
 }
 
 void CPatcherDlg::OnPatch()
 {
     {
-        // Patch opens both files without sharing: the reader lets go of them first.
-        BackgroundHold hold(m_reader.Thread());
         CWaitCursor wait;
+        // Patch opens both files without sharing: the reader lets go of them first.
+        CFileReader::LetGo letGo(m_reader, {m_sourcePath, m_destPath});
         m_hunkSet.ApplyPatch(m_sourcePath, m_destPath, m_hunkList);
     }
-    m_facts.erase(m_destPath);
-    ReadRow(PathRow::destination);
+    Chose(PathRow::destination);
 }
 
 void CPatcherDlg::OnSelectAll()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1);
+    m_tips.Refresh();
 }
 
 void CPatcherDlg::OnSelectNone()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 0);
+    m_tips.Refresh();
 }
 
 void CPatcherDlg::OnInvert()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1 - m_hunkList.GetCheck(i));
+    m_tips.Refresh();
 }
 
 INT_PTR CPatcherDlg::OnSysCommand(WPARAM command, LPARAM)
@@ -413,6 +424,10 @@ INT_PTR CPatcherDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam)
 INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
 {
     const auto* notification = reinterpret_cast<const NMHDR*>(header);
+    if (notification->code == CLN_TICKSCHANGED && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        m_tips.Refresh();  // the Patch button's tip, if it shows, asks for the new ticks
+        return TRUE;
+    }
     if (notification->code == CLN_FINDROW && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
         auto* find = reinterpret_cast<CheckListFind*>(header);
         if (m_hunkSet.ListOrder().size() == static_cast<std::size_t>(m_hunkList.GetCount()))
@@ -433,7 +448,7 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
     const bool asked = notification->code == TTN_GETDISPINFOA || notification->code == TTN_GETDISPINFOW;
     if (notification->hwndFrom == m_tips.GetSafeHwnd() && asked) {
         if (id == reinterpret_cast<UINT_PTR>(GetDlgItem(IDOK))) {
-            AnswerToolTipText(header, PatchButtonText(), m_tipText);
+            AnswerToolTipText(header, PatchButtonText(m_refreshing), m_tipText);
             return TRUE;
         }
         if (pathRow) {
@@ -450,25 +465,32 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
                                                                                        : PathRow::destination;
     if (PathOf(row).empty())
         return {};
-    const FileView view = ViewOf(row);
+    FileView view = m_rows.View(row);
     std::vector<std::string> lines;
     if (row == PathRow::source && view.facts) {
         const std::string format = RomFormatLine(view.facts->rom);
         if (!format.empty())
             lines.push_back(format);
     }
-    if (row == PathRow::patch) {
-        const std::uint32_t stated = m_hunkSet.GetTargetSize();
+    if (row == PathRow::patch && m_rows.Hunks()) {
+        const HunkSnapshot& hunks = *m_rows.Hunks();
+        const std::uint32_t stated = hunks.TargetSize();
         lines.push_back(stated == 0 ? "States no output size." : "States an output size of " + SizeText(stated) + ".");
-        if (const FileFacts* source = SourceRelations()) {
+        if (const FileFacts* source = m_rows.SourceRelations()) {
             const std::string fit = FitLine(source->relations);
             if (!fit.empty())
                 lines.push_back(fit);
-            std::vector<HunkSpan> spans(m_hunks->Count());
+            std::vector<HunkSpan> spans(hunks.Count());
             for (std::size_t i = 0; i < spans.size(); ++i)
-                spans[i] = {m_hunks->Offset(i), m_hunks->Length(i), m_hunks->Bytes(i)};
-            for (std::string& line : PatchFitLines(source->rom, source->stamp.size, stated, spans))
+                spans[i] = {hunks.Offset(i), hunks.Length(i), hunks.Bytes(i)};
+            for (std::string& line : PatchFitLines(source->rom, source->seen.identity.size, stated, spans))
                 lines.push_back(std::move(line));
+        }
+        if (m_rows.PatchReplaced()) {
+            // The hashes on disk are no longer those of the patch the list holds.
+            if (view.seen == FileView::Seen::known)
+                view.facts = nullptr;
+            lines.push_back("The patch file has changed since it was loaded: choose it again to load it.");
         }
     }
     // A hash with spaces or line ends around it is still short.
@@ -477,37 +499,51 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
     return PathOf(row) + "\n" + ::PathRowText(row, view, lines, clipboardHash);
 }
 
-std::string CPatcherDlg::PatchButtonText()
+std::string CPatcherDlg::PatchButtonText(bool refreshing)
 {
     const int count = m_hunkList.GetCount();
-    if (m_sourcePath.empty() || !m_hunks || m_hunkSet.ListOrder().size() != static_cast<std::size_t>(count))
+    const std::shared_ptr<const HunkSnapshot>& hunks = m_rows.Hunks();
+    if (m_sourcePath.empty() || !hunks || m_hunkSet.ListOrder().size() != static_cast<std::size_t>(count))
         return {};
-    const auto known = m_facts.find(m_sourcePath);
-    if (known == m_facts.end() || !complete(known->second))
+    const FileView source = m_rows.View(PathRow::source);
+    if (source.seen == FileView::Seen::reading)
         return "Working out the output...";
     std::vector<std::uint32_t> ticked;
     for (int row = 0; row < count; ++row)
         if (m_hunkList.GetCheck(row) == 1)
             ticked.push_back(m_hunkSet.ListOrder()[static_cast<std::size_t>(row)]);
-    const FileFacts& source = known->second;
-    const bool asked = m_outputFor && m_outputFor->source == m_sourcePath && m_outputFor->stamp == source.stamp &&
-                       m_outputFor->hunks == m_hunks && m_outputFor->ticked == ticked;
-    if (!asked) {
-        m_outputFor = std::make_shared<const OutputRequest>(
-            OutputRequest{m_sourcePath, source.stamp, source.rom, m_hunks, std::move(ticked)});
-        m_outputDone = false;
-        m_reader.WorkOut(m_outputFor);
+    const std::size_t tickedCount = ticked.size();
+    std::uint64_t size = 0;
+    std::vector<std::string> lines;
+    if (source.seen != FileView::Seen::known) {
+        // Missing, unreadable or kept online: Patch's own report will say; nothing here
+        // reads it, and nothing waits.
+        size = PatchOutput(*hunks, std::move(ticked), source.size.value_or(0)).Size();
+    } else {
+        const FileFacts& facts = *source.facts;
+        const bool asked = m_outputFor && m_outputFor->source == m_sourcePath && m_outputFor->seen == facts.seen &&
+                           m_outputFor->hunks == hunks && m_outputFor->ticked == ticked;
+        // A forecast that could not be worked out is asked again when the tip shows anew.
+        if (!asked || (m_outputDone && !m_output.known && !refreshing)) {
+            m_outputFor = std::make_shared<const OutputRequest>(
+                OutputRequest{NextLookNumber(), m_sourcePath, facts.seen, facts.rom, hunks, std::move(ticked)});
+            m_outputDone = false;
+            m_reader.WorkOut(m_outputFor);
+        }
+        if (!m_outputDone)
+            return "Working out the output...";
+        size = m_output.size;
+        if (m_output.known)
+            lines = m_output.checksumLines;
+        else
+            lines.push_back("Cannot tell whether the output's checksums will match: the source could not be read.");
     }
-    if (!m_outputDone)
-        return "Working out the output...";
-    const std::uint64_t size = m_output.size;
-    const std::size_t tickedCount = m_outputFor->ticked.size();
     char first[160];
     std::snprintf(first, sizeof first, "Writes %llu byte%s (0x%llX): %zu of %d hunk%s ticked.",
                   static_cast<unsigned long long>(size), size == 1 ? "" : "s", static_cast<unsigned long long>(size),
                   tickedCount, count, count == 1 ? "" : "s");
     std::string text = first;
-    for (const std::string& line : m_output.checksumLines)
+    for (const std::string& line : lines)
         text += "\n" + line;
     return text;
 }
@@ -642,8 +678,10 @@ void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
     if (!menu)
         return;
     const std::string path = PathOf(row);
-    const FileView file = path.empty() ? FileView() : ViewOf(row);
-    const std::string hashes = path.empty() ? std::string() : HashesText(row, file);
+    const FileView file = m_rows.View(row);
+    const std::string hashes = path.empty() || (row == PathRow::patch && m_rows.PatchReplaced())
+                                   ? std::string()
+                                   : HashesText(row, file);
     if (row == PathRow::destination) {
         addItem(menu.get(), kOpen, L"Open", !path.empty() && file.seen != FileView::Seen::missing);
         SetMenuDefaultItem(menu.get(), kOpen, FALSE);
@@ -696,119 +734,53 @@ const std::string& CPatcherDlg::PathOf(PathRow row) const
     return row == PathRow::source ? m_sourcePath : row == PathRow::patch ? m_patchPath : m_destPath;
 }
 
-void CPatcherDlg::ReadRow(PathRow row)
+void CPatcherDlg::Chose(PathRow row)
 {
-    const std::string& path = PathOf(row);
-    if (path.empty()) {
-        m_reader.Forget(row);
-        return;
-    }
-    ReadRequest request;
-    request.path = path;
-    const auto known = m_facts.find(path);
-    if (known != m_facts.end() && complete(known->second))
-        request.hashedAt = known->second.stamp;
-    if (row == PathRow::source && m_hunks) {
-        request.hunks = m_hunks;
-        request.relationsKnown = request.hashedAt && known->second.relationsOf == m_hunks;
-    }
-    m_reader.Read(row, std::move(request));
+    m_rows.Choose(row, PathOf(row));
+    Request(row);
+    if (row == PathRow::source)
+        ShowRelations();
+    m_watch.Watch({m_sourcePath, m_patchPath, m_destPath});
 }
 
-void CPatcherDlg::ReadWhatIsMissing()
+void CPatcherDlg::Request(PathRow row)
 {
-    for (const PathRow row : {PathRow::source, PathRow::patch, PathRow::destination}) {
-        const std::string& path = PathOf(row);
-        if (path.empty() || m_reader.Pending(row))
-            continue;
-        const auto known = m_facts.find(path);
-        const bool relations = row == PathRow::source && m_hunks && known != m_facts.end() &&
-                               complete(known->second) && known->second.relationsOf != m_hunks;
-        if (known == m_facts.end() || relations)
-            ReadRow(row);
-    }
+    if (std::optional<ReadRequest> request = m_rows.Refresh(row))
+        m_reader.Read(row, std::move(*request));
 }
 
-FileView CPatcherDlg::ViewOf(PathRow row)
+void CPatcherDlg::ReadDue()
 {
-    using Seen = FileView::Seen;
-    const std::string& path = PathOf(row);
-    FileView view;
-    // Only the file's size and time: looking at them reads nothing of it, even of a file
-    // kept online.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        const DWORD error = GetLastError();
-        view.seen = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Seen::missing : Seen::unreadable;
-        return view;
+    KillTimer(m_hWnd, kDueTimer);
+    const std::uint64_t at = now();
+    bool source = false;
+    for (const PathRow row : m_rows.Due(at)) {
+        source = source || row == PathRow::source;
+        Request(row);
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        view.seen = Seen::unreadable;
-        return view;
-    }
-    const FileStamp stamp = StampOf(data);
-    view.size = stamp.size;
-    if (KeptOnline(data.dwFileAttributes)) {
-        view.seen = Seen::online;
-        return view;
-    }
-    const auto known = m_facts.find(path);
-    if (known != m_facts.end() && known->second.stamp == stamp && complete(known->second)) {
-        view.seen = Seen::known;
-        view.facts = &known->second;
-        return view;
-    }
-    view.seen = Seen::reading;
-    if (m_refreshingTip)
-        return view;
-    // Changed since it was read, or never read whole: read again. A file that could not
-    // be read is tried again each time its tip shows.
-    if (known != m_facts.end() && (known->second.stamp != stamp || !m_reader.Pending(row))) {
-        const bool unreadable = known->second.state == FileFacts::State::unreadable && known->second.stamp == stamp;
-        m_facts.erase(known);
-        if (row == PathRow::source)
-            ShowRelations();
-        ReadRow(row);
-        if (unreadable)
-            view.seen = Seen::unreadable;
-    } else if (known == m_facts.end() && !m_reader.Pending(row)) {
-        ReadRow(row);
-    }
-    return view;
-}
-
-const FileFacts* CPatcherDlg::SourceRelations() const
-{
-    const auto known = m_facts.find(m_sourcePath);
-    if (m_sourcePath.empty() || !m_hunks || known == m_facts.end() || !complete(known->second) ||
-        known->second.relationsOf != m_hunks)
-        return nullptr;
-    return &known->second;
+    if (const std::optional<std::uint64_t> next = m_rows.NextDue())
+        SetTimer(m_hWnd, kDueTimer, static_cast<UINT>(*next > at ? std::min<std::uint64_t>(*next - at, 60000) : 1), nullptr);
 }
 
 std::string CPatcherDlg::SourceLineOf(std::size_t index) const
 {
-    if (m_sourcePath.empty())
-        return {};
-    if (const FileFacts* source = SourceRelations()) {
+    if (const FileFacts* source = m_rows.SourceRelations()) {
         if (index >= source->relations.size())
             return {};
         // What it writes of the console's header comes before what it does to the bytes.
+        const HunkSnapshot& hunks = *m_rows.Hunks();
         std::string lines;
-        const HunkSpan span{m_hunks->Offset(index), m_hunks->Length(index), m_hunks->Bytes(index)};
-        for (const std::string& line : HunkHeaderLines(source->rom, span, m_hunks->TargetSize()))
+        const HunkSpan span{hunks.Offset(index), hunks.Length(index), hunks.Bytes(index)};
+        for (const std::string& line : HunkHeaderLines(source->rom, span, hunks.TargetSize()))
             lines += line + "\n";
-        return lines + SourceLine(source->relations[index], source->stamp.size);
+        return lines + SourceLine(source->relations[index], source->seen.identity.size);
     }
-    const auto known = m_facts.find(m_sourcePath);
-    if (known != m_facts.end() && !complete(known->second) && !m_reader.Pending(PathRow::source))
-        return {};  // missing, unreadable or kept online: nothing to say of it
-    return "Reading the source...";
+    return m_rows.SourceSilent() ? std::string() : "Reading the source...";
 }
 
 void CPatcherDlg::ShowRelations()
 {
-    const FileFacts* source = SourceRelations();
+    const FileFacts* source = m_rows.SourceRelations();
     std::vector<bool> dimmed;
     if (source) {
         dimmed.resize(source->relations.size());
@@ -818,38 +790,73 @@ void CPatcherDlg::ShowRelations()
     DimCheckListItems(m_hunkList, std::move(dimmed));
 }
 
+void CPatcherDlg::ShowChanges(bool source)
+{
+    if (source)
+        ShowRelations();
+    // An open tip shows what just came, where it stands.
+    m_refreshing = true;
+    m_tips.Refresh();
+    RefreshCheckListCaretTip(GetDlgItem(IDC_HUNK_LIST));
+    m_refreshing = false;
+}
+
 INT_PTR CPatcherDlg::OnReaderAnswers(WPARAM, LPARAM)
 {
-    bool source = false;
+    bool changed = false, source = false;
+    const std::uint64_t at = now();
     for (CFileReader::Answer& answer : m_reader.TakeAnswers()) {
         if (answer.output) {
-            if (answer.request == m_outputFor) {
+            if (m_outputFor && answer.request == m_outputFor->number) {
                 m_output = std::move(answer.outputFacts);
                 m_outputDone = true;
+                changed = true;
             }
             continue;
         }
-        if (PathOf(answer.row) != answer.path)
-            continue;
-        source = source || answer.row == PathRow::source;
-        FileFacts& facts = m_facts[answer.path];
-        if (answer.facts.state != FileFacts::State::unchanged) {
-            facts = std::move(answer.facts);
-        } else if (facts.stamp != answer.facts.stamp || !complete(facts)) {
-            m_facts.erase(answer.path);  // what it was compared with has gone meanwhile
-        } else if (answer.facts.relationsOf) {
-            facts.relationsOf = std::move(answer.facts.relationsOf);
-            facts.relations = std::move(answer.facts.relations);
+        if (m_rows.Answer(answer.row, answer.request, std::move(answer.facts), at)) {
+            changed = true;
+            source = source || answer.row == PathRow::source;
         }
     }
-    if (source)
-        ShowRelations();
-    ReadWhatIsMissing();
-    // An open tip shows what just came, where it stands.
-    m_refreshingTip = true;
-    m_tips.Refresh();
-    m_refreshingTip = false;
+    ReadDue();
+    if (changed)
+        ShowChanges(source);
     return TRUE;
+}
+
+INT_PTR CPatcherDlg::OnWatchLooks(WPARAM, LPARAM)
+{
+    const std::uint64_t at = now();
+    bool changed = false;
+    for (const CFolderWatch::Look& look : m_watch.TakeLooks())
+        changed = m_rows.Seen(look.path, look.seen, at) || changed;
+    ReadDue();
+    if (changed)
+        ShowChanges(true);
+    return TRUE;
+}
+
+INT_PTR CPatcherDlg::OnTimer(WPARAM timer, LPARAM)
+{
+    if (timer != kDueTimer)
+        return FALSE;
+    ReadDue();
+    // Answers whose message could not be posted are taken here.
+    OnReaderAnswers(0, 0);
+    return TRUE;
+}
+
+INT_PTR CPatcherDlg::OnActivate(WPARAM state, LPARAM)
+{
+    m_watch.SetActive(LOWORD(state) != WA_INACTIVE);
+    return FALSE;
+}
+
+INT_PTR CPatcherDlg::OnDeviceChange(WPARAM event, LPARAM data)
+{
+    m_watch.OnDeviceChange(event, data);
+    return FALSE;  // TRUE grants a query: the dialog's default
 }
 
 // A file dropped on a row's group is chosen for that row; an .ips file dropped anywhere

@@ -9,6 +9,7 @@
 
 #include "framework/checklistbox.h"
 #include "framework/win32/dialog.h"
+#include "framework/win32/folderwatch.h"
 #include "framework/win32/gdi.h"
 #include "framework/win32/tooltip.h"
 #include "patch/hunkset.h"
@@ -16,6 +17,7 @@
 #include "ui/filereader.h"
 #include "ui/logo.h"
 #include "ui/pathinfo.h"
+#include "ui/rowstate.h"
 
 class CPatcherDlg : public CDialog {
 public:
@@ -55,6 +57,10 @@ private:
     INT_PTR OnMouseMove(WPARAM keys, LPARAM point);
     INT_PTR OnLButtonDown(WPARAM keys, LPARAM point);
     INT_PTR OnReaderAnswers(WPARAM, LPARAM);
+    INT_PTR OnWatchLooks(WPARAM, LPARAM);
+    INT_PTR OnTimer(WPARAM timer, LPARAM);
+    INT_PTR OnActivate(WPARAM state, LPARAM);
+    INT_PTR OnDeviceChange(WPARAM event, LPARAM data);
     INT_PTR OnContextMenu(WPARAM window, LPARAM point);
     void ShowListMenu(POINT screen);
     void ShowRowMenu(PathRow row, POINT screen);
@@ -63,24 +69,24 @@ private:
     std::string PathRowText(UINT_PTR id);
     // The Patch button's tip: what Patch would write, worked out by the reader from the
     // source and the ticks as they are; empty while Patch has no source or patch to use.
-    std::string PatchButtonText();
+    // A tip that only shows what came asks for nothing it asked for already.
+    std::string PatchButtonText(bool refreshing);
     void OnCorrectChecksums();
     void TakeDroppedFile(const std::wstring& path, POINT point);
 
-    // The background reader: what it is asked and what the window makes of its answers.
+    // The background reader and the folder watch: what they are asked, and what the
+    // window makes of their answers.
     const std::string& PathOf(PathRow row) const;
-    // Asks for what row's file needs, even what is known: the file may have changed.
-    void ReadRow(PathRow row);
-    // Asks for what a row's file still needs and nobody has asked for.
-    void ReadWhatIsMissing();
-    // The row's file as it stands now, with the reader's facts if they are of it.
-    FileView ViewOf(PathRow row);
-    // The source's facts, when they hold what each hunk of the loaded patch does to it.
-    const FileFacts* SourceRelations() const;
+    // A row's file chosen anew (or after Patch wrote it): read, and its folder watched.
+    void Chose(PathRow row);
+    void Request(PathRow row);
+    // Reads the rows that have been quiet long enough, and sets the timer for the next.
+    void ReadDue();
+    // Shows what changed: the grey rows, an open tip in place.
+    void ShowChanges(bool source);
     std::string SourceLineOf(std::size_t index) const;
     // Greys the rows whose hunks change nothing, once that is known.
     void ShowRelations();
-
     static const Command<CPatcherDlg> kCommands[];
     static const Message<CPatcherDlg> kMessages[];
 
@@ -96,9 +102,9 @@ private:
     CToolTip m_tips;
     ToolTipText m_tipText;  // the path row's tip on show
     CFileReader m_reader;
-    std::map<std::string, FileFacts> m_facts;     // by path: what the reader last found
-    std::shared_ptr<const HunkSnapshot> m_hunks;  // the loaded patch's, as the reader reads them
-    bool m_refreshingTip = false;                 // a tip asks for its text again: ask the reader nothing
+    CFolderWatch m_watch;
+    CFileRows m_rows;      // what the window knows of its three files
+    bool m_refreshing = false;  // the tips ask for their texts again: ask the reader nothing anew
     std::shared_ptr<const OutputRequest> m_outputFor;  // the last output asked for
     OutputFacts m_output;                              // its answer, once m_outputDone
     bool m_outputDone = false;

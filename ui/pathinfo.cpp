@@ -66,14 +66,19 @@ std::string PathRowText(PathRow row, const FileView& file, const std::vector<std
         return "The file cannot be read.";
     const FileFacts* facts = file.seen == Seen::known ? file.facts : nullptr;
     const bool hashed = facts && facts->state == FileFacts::State::hashed;
-    std::string text = SizeText(file.size) + "\n";
+    std::vector<std::string> lines;
+    if (file.size)
+        lines.push_back(SizeText(*file.size));
     if (file.seen == Seen::online)
-        text += "Kept online only: not read until Patch needs it.";
-    else if (!facts)
-        text += kComputing;
-    else
-        text += hashed ? hashLines(facts->whole) : "Too large to hash here.";
-    if (row == PathRow::source && file.size % 1024 == 512) {
+        lines.push_back("Kept online only: not read until Patch needs it.");
+    else if (file.seen != Seen::known)
+        lines.push_back(kComputing);
+    else if (facts)
+        lines.push_back(hashed ? hashLines(facts->whole) : "Too large to hash here.");
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    if (row == PathRow::source && file.size && *file.size % 1024 == 512) {
         text += "\nThe size suggests a 512-byte copier header at the start.";
         if (hashed && facts->headerless)
             text += "\nWithout the copier header:\n" + hashLines(*facts->headerless);
@@ -117,8 +122,8 @@ std::string HashesText(PathRow row, const FileView& file)
     const FileFacts* facts = file.seen == FileView::Seen::known ? file.facts : nullptr;
     if (!facts || facts->state != FileFacts::State::hashed)
         return {};
-    std::string text = SizeText(file.size) + "\n" + hashLines(facts->whole);
-    if (row == PathRow::source && file.size % 1024 == 512 && facts->headerless)
+    std::string text = SizeText(facts->seen.identity.size) + "\n" + hashLines(facts->whole);
+    if (row == PathRow::source && facts->headerless)
         text += "\nWithout the copier header:\n" + hashLines(*facts->headerless);
     return text;
 }

@@ -6,27 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "ui/filereader.h"
+#include "ui/rowstate.h"
 
 // "%1 bytes (0x%2)", singular for one byte.
 std::string SizeText(std::uint64_t size);
 
-// The file as its row's tooltip shows it.
-struct FileView {
-    enum class Seen {
-        missing,
-        unreadable,
-        online,   // its bytes are kept elsewhere: not read
-        reading,  // the reader is still at it
-        known,    // facts are the reader's for the file as it stands
-    };
-    Seen seen = Seen::missing;
-    std::uint64_t size = 0;
-    const FileFacts* facts = nullptr;  // known only
-};
-
 // The lines of row's tooltip, joined by "\n": size, hashes, what the size suggests, then
-// rowLines, then what clipboardHash (as ClipboardHash gives it) says of the file.
+// rowLines, then what clipboardHash (as ClipboardHash gives it) says of the file. A known
+// file without facts is one whose hashes are not of what the row stands for: none show.
 std::string PathRowText(PathRow row, const FileView& file, const std::vector<std::string>& rowLines,
                         const std::string& clipboardHash);
 

@@ -235,6 +235,43 @@ bool fileId(const char* path, CFileId& id)
     return true;
 }
 
+namespace {
+
+std::uint64_t ticks(const timespec& t)
+{
+    return static_cast<std::uint64_t>(t.tv_sec) * 1000000000u + static_cast<std::uint64_t>(t.tv_nsec);
+}
+
+bool identityFrom(const struct stat& st, FileIdentity& identity)
+{
+    if (!S_ISREG(st.st_mode))
+        return false;
+    identity = FileIdentity();
+    identity.size = static_cast<std::uint64_t>(st.st_size);
+    identity.written = ticks(st.st_mtim);
+    identity.changed = ticks(st.st_ctim);
+    identity.id.volume = static_cast<std::uint64_t>(st.st_dev);
+    const std::uint64_t number = static_cast<std::uint64_t>(st.st_ino);
+    std::memcpy(identity.id.file, &number, sizeof number);
+    return true;
+}
+
+}  // namespace
+
+bool identity(std::intptr_t h, FileIdentity& identity)
+{
+    struct stat st;
+    return ::fstat(static_cast<int>(h), &st) == 0 && identityFrom(st, identity);
+}
+
+FileLook identityOf(const char* path, FileIdentity& identity)
+{
+    struct stat st;
+    if (::stat(path, &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileLook::missing : FileLook::failed;
+    return identityFrom(st, identity) ? FileLook::found : FileLook::failed;
+}
+
 CFileException::Cause causeOf(long osError)
 {
     switch (osError) {

@@ -5,16 +5,36 @@
 
 #include <atomic>
 #include <deque>
+#include <map>
 
 #include "framework/win32/handle.h"
+
+namespace {
+
+// Names as the file system compares them, near enough: a hold is a matter of speed.
+std::string key(const std::string& file)
+{
+    std::string lower = file;
+    if (!lower.empty())
+        CharLowerBuffA(&lower[0], static_cast<DWORD>(lower.size()));
+    return lower;
+}
+
+}  // namespace
 
 struct CBackgroundThread::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;  // a task came or ended, or a hold moved
-    std::deque<Task> queue;
-    bool running = false;
+    struct Posted {
+        std::string file;  // key()
+        Task task;
+    };
+    std::deque<Posted> queue;
+    std::map<std::string, int> held;  // by key(): how many holds
+    std::string running;              // key() of the running task's file
+    bool busy = false;
     // Read by the running task between its steps, without the lock.
-    std::atomic<int> holds{0};
+    std::atomic<bool> runningHeld{false};
     std::atomic<bool> ending{false};
 
     class Locked {
@@ -30,7 +50,17 @@ struct CBackgroundThread::Shared {
         Shared& m_shared;
     };
 
-    bool stopping() const { return holds.load() > 0 || ending.load(); }
+    bool isHeld(const std::string& file) const { return !file.empty() && held.count(file) != 0; }
+    bool stopping() const { return runningHeld.load() || ending.load(); }
+
+    // The first task whose file is not held; end() when none.
+    std::deque<Posted>::iterator next()
+    {
+        for (auto it = queue.begin(); it != queue.end(); ++it)
+            if (!isHeld(it->file))
+                return it;
+        return queue.end();
+    }
 
     // The thread: it owns a reference of its own, so the owner never waits for it.
     static unsigned __stdcall main(void* start)
@@ -44,27 +74,31 @@ struct CBackgroundThread::Shared {
             SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
         const Stopping stopping = [raw = shared.get()] { return raw->stopping(); };
         for (;;) {
-            Task task;
+            Posted posted;
             {
                 Locked locked(*shared);
-                while (!shared->ending && (shared->queue.empty() || shared->holds > 0))
+                auto it = shared->queue.end();
+                while (!shared->ending && (it = shared->next()) == shared->queue.end())
                     locked.wait();
                 if (shared->ending)
                     return 0;
-                task = std::move(shared->queue.front());
-                shared->queue.pop_front();
-                shared->running = true;
+                posted = std::move(*it);
+                shared->queue.erase(it);
+                shared->running = posted.file;
+                shared->runningHeld = false;
+                shared->busy = true;
             }
-            bool done = true;
+            End end = End::done;
             try {
-                done = task(stopping);
+                end = posted.task(stopping);
             } catch (...) {
-                done = true;  // out of memory, most likely: the window asks again later
+                end = End::done;  // the task answers its own failures; nothing to run again
             }
             Locked locked(*shared);
-            shared->running = false;
-            if (!done && !shared->ending)
-                shared->queue.push_front(std::move(task));
+            shared->busy = false;
+            shared->running.clear();
+            if (end == End::again && !shared->ending)
+                shared->queue.push_front(std::move(posted));
             locked.wake();
         }
     }
@@ -92,24 +126,35 @@ bool CBackgroundThread::Start()
     return true;  // the handle goes: nothing ever waits for the thread
 }
 
-void CBackgroundThread::Post(Task task)
+void CBackgroundThread::Post(std::string file, Task task)
 {
     Shared::Locked locked(*m_shared);
-    m_shared->queue.push_back(std::move(task));
+    m_shared->queue.push_back({key(file), std::move(task)});
     locked.wake();
 }
 
-void CBackgroundThread::Hold()
+void CBackgroundThread::Hold(const std::vector<std::string>& files, const std::function<void()>& cut)
 {
     Shared::Locked locked(*m_shared);
-    ++m_shared->holds;
-    while (m_shared->running)
+    for (const std::string& file : files)
+        if (!file.empty())
+            ++m_shared->held[key(file)];
+    if (!m_shared->busy || !m_shared->isHeld(m_shared->running))
+        return;
+    m_shared->runningHeld = true;
+    if (cut)
+        cut();
+    while (m_shared->busy && m_shared->isHeld(m_shared->running))
         locked.wait();
 }
 
-void CBackgroundThread::Resume()
+void CBackgroundThread::Resume(const std::vector<std::string>& files)
 {
     Shared::Locked locked(*m_shared);
-    --m_shared->holds;
+    for (const std::string& file : files) {
+        const auto it = file.empty() ? m_shared->held.end() : m_shared->held.find(key(file));
+        if (it != m_shared->held.end() && --it->second == 0)
+            m_shared->held.erase(it);
+    }
     locked.wake();
 }

@@ -6,13 +6,16 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CBackgroundThread {
 public:
     using Stopping = std::function<bool()>;
-    // A task returns false only when stopping() told it to stop part way; one stopped by
-    // Hold runs again, first, once the hold ends. A task that raises is dropped.
-    using Task = std::function<bool(const Stopping& stopping)>;
+    // What a task came to: done with (answered, or no longer wanted), or stopped part way
+    // by a hold, to run again, first, once the hold ends.
+    enum class End { done, again };
+    using Task = std::function<End(const Stopping& stopping)>;
 
     CBackgroundThread();
     // Lets the thread end after the task it runs, without waiting for it.
@@ -22,25 +25,16 @@ public:
 
     // False when the system gives no thread: tasks are then kept and never run.
     bool Start();
-    void Post(Task task);
-    // Tells the running task to stop and returns once it has returned, which is at most
-    // one of its steps: until the matching Resume no task runs. Holds nest.
-    void Hold();
-    void Resume();
+    // A task that reads file (by name; empty for none). A task that raises is done with.
+    void Post(std::string file, Task task);
+    // Until the matching Resume, no task on one of files (names as posted, letter case
+    // aside) runs: the one running is told to stop, cut (cut short its read, called from
+    // this thread), and waited for, which is at most one of its steps. Others run on.
+    // Holds nest.
+    void Hold(const std::vector<std::string>& files, const std::function<void()>& cut);
+    void Resume(const std::vector<std::string>& files);
 
 private:
     struct Shared;
     std::shared_ptr<Shared> m_shared;
-};
-
-// Holds a thread's tasks for the scope.
-class BackgroundHold {
-public:
-    explicit BackgroundHold(CBackgroundThread& thread) : m_thread(thread) { m_thread.Hold(); }
-    ~BackgroundHold() { m_thread.Resume(); }
-    BackgroundHold(const BackgroundHold&) = delete;
-    BackgroundHold& operator=(const BackgroundHold&) = delete;
-
-private:
-    CBackgroundThread& m_thread;
 };

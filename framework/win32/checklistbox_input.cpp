@@ -22,6 +22,12 @@ struct Owner {
     {
     }
     void tell() const { SendMessageA(owner, WM_COMMAND, code, reinterpret_cast<LPARAM>(window)); }
+    // Once a stroke's toggles are all told.
+    void toldAll() const
+    {
+        NMHDR done{window, static_cast<UINT_PTR>(GetDlgCtrlID(window)), CLN_TICKSCHANGED};
+        SendMessageA(owner, WM_NOTIFY, done.idFrom, reinterpret_cast<LPARAM>(&done));
+    }
     HWND window, owner;  // borrowed
     WPARAM code;
 };
@@ -56,6 +62,7 @@ void tickRange(CCheckListBox& list, HWND window, int row)
             impl.showCheck(i, true);
         owner.tell();
     }
+    owner.toldAll();
 }
 
 // What the list box itself does when a row is clicked, which moves its caret: a list
@@ -124,7 +131,9 @@ void ToggleCheckListRow(CCheckListBox& list, HWND window, int row)
 {
     list.SetCheck(row, list.GetCheck(row) == 0 ? 1 : 0);
     list.impl().anchor = row;
-    Owner(window).tell();
+    const Owner owner(window);
+    owner.tell();
+    owner.toldAll();
 }
 
 bool CheckListInput(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)

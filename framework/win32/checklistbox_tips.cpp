@@ -112,6 +112,13 @@ void ShowCheckListTipSoon(HWND list)
     }
 }
 
+void RefreshCheckListCaretTip(HWND list)
+{
+    RowTips* tips = tipsOf(list);
+    if (tips && tips->caretRow >= 0)
+        tips->caretTip.Refresh();
+}
+
 bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     // The tips are looked up only for the messages that concern them: a lookup is a trip

@@ -32,6 +32,9 @@ bool ShowCheckListRowTips(HWND list, CToolTip& tip);
 // mouse hides it again.
 void ShowCheckListTipSoon(HWND list);
 
+// The caret row's tip, if it shows, asks for its description again and shows it in place.
+void RefreshCheckListCaretTip(HWND list);
+
 // Called by the check list's procedure with every message, first: true when the message
 // was the tips' own, with result what the procedure returns.
 bool CheckListTipMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);

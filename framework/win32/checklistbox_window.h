@@ -32,6 +32,10 @@ struct CheckListFind {
     int row;
 };
 
+// WM_NOTIFY code (a bare NMHDR) a check list sends its owner once the ticks a stroke of
+// the user's changed have all been told by CLBN_CHKCHANGE.
+constexpr UINT CLN_TICKSCHANGED = 0x7FFF0003;
+
 // The name screen readers say for the list; without one they guess from the text before it.
 void NameCheckList(CCheckListBox& list, const std::wstring& name);
 

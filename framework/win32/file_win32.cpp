@@ -258,29 +258,71 @@ bool replace(const char* from, const char* to, std::string& kept)
     }
 }
 
-bool fileId(const char* path, CFileId& id)
+namespace {
+
+// Asking for no access right lets this look at files others hold open exclusively, and
+// reads nothing of the file.
+HANDLE openToLook(const char* path)
 {
-    // Asking for no access right lets this look at files others hold open exclusively.
-    UniqueFileHandle h(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!h)
-        return false;
+    return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool idOf(HANDLE h, CFileId& id)
+{
     FILE_ID_INFO full;
     static_assert(sizeof full.FileId.Identifier == sizeof id.file, "128-bit file numbers");
-    if (GetFileInformationByHandleEx(h.get(), FileIdInfo, &full, sizeof full)) {
+    if (GetFileInformationByHandleEx(h, FileIdInfo, &full, sizeof full)) {
         id.volume = full.VolumeSerialNumber;
         std::memcpy(id.file, full.FileId.Identifier, sizeof id.file);
         return true;
     }
     // Before Windows 8: a 32-bit volume serial and a 64-bit file number.
     BY_HANDLE_FILE_INFORMATION basic;
-    if (!GetFileInformationByHandle(h.get(), &basic))
+    if (!GetFileInformationByHandle(h, &basic))
         return false;
     id = CFileId();
     id.volume = basic.dwVolumeSerialNumber;
     const std::uint64_t number = (std::uint64_t(basic.nFileIndexHigh) << 32) | basic.nFileIndexLow;
     std::memcpy(id.file, &number, sizeof number);
     return true;
+}
+
+std::uint64_t ticks(LARGE_INTEGER time) { return static_cast<std::uint64_t>(time.QuadPart); }
+
+}  // namespace
+
+bool fileId(const char* path, CFileId& id)
+{
+    UniqueFileHandle h(openToLook(path));
+    return h && idOf(h.get(), id);
+}
+
+bool identity(std::intptr_t h, FileIdentity& identity)
+{
+    FILE_BASIC_INFO times;
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(asHandle(h), FileBasicInfo, &times, sizeof times) ||
+        !GetFileInformationByHandleEx(asHandle(h), FileStandardInfo, &standard, sizeof standard) ||
+        standard.Directory)
+        return false;
+    identity = FileIdentity();
+    identity.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    identity.written = ticks(times.LastWriteTime);
+    identity.changed = ticks(times.ChangeTime);
+    if (!idOf(asHandle(h), identity.id))
+        identity.id = CFileId();  // a file system that names no file: the rest still tells
+    return true;
+}
+
+FileLook identityOf(const char* path, FileIdentity& found)
+{
+    UniqueFileHandle h(openToLook(path));
+    if (!h) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileLook::missing : FileLook::failed;
+    }
+    return identity(reinterpret_cast<std::intptr_t>(h.get()), found) ? FileLook::found : FileLook::failed;
 }
 
 CFileException::Cause causeOf(long osError)

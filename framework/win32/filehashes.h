@@ -7,11 +7,8 @@
 #include <memory>
 #include <string>
 
-struct Digests {
-    // Lower-case hex, as md5sum, sha1sum and sha256sum print them; empty where the
-    // system gives no such hash.
-    std::string md5, sha1, sha256;
-};
+#include "framework/digests.h"
+
 
 // Takes bytes in order, on any one thread, and gives their digests once.
 class CDigester {

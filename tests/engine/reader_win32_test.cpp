@@ -9,6 +9,7 @@
 
 #include "patch/hunkset.h"
 #include "support.h"
+#include "framework/win32/filelook.h"
 #include "ui/filereader.h"
 #include "ui/pathinfo.h"
 
@@ -41,88 +42,69 @@ TEST(BackgroundReader, ReadsWhatIsAskedAndNothingOfAFileKeptOnline)
     const auto never = [] { return false; };
 
     FileFacts facts, again;
-    ASSERT_TRUE(ReadFacts({path, {}, nullptr, false}, never, facts));
+    ASSERT_TRUE(ReadFacts({1, path, {}, nullptr, false}, never, facts));
     EXPECT_EQ(facts.state, State::hashed);
     // Known: its hashes are not read again, the relations of a new patch are.
-    ASSERT_TRUE(ReadFacts({path, facts.stamp, hunks, false}, never, again));
+    ASSERT_TRUE(ReadFacts({2, path, facts.seen, hunks, false}, never, again));
     EXPECT_EQ(again.state, State::unchanged);
     ASSERT_EQ(again.relations.size(), 1u);
     EXPECT_EQ(again.relations[0].effect, HunkEffect::changes);
-    EXPECT_FALSE(ReadFacts({path, {}, hunks, false}, [] { return true; }, again)) << "told to stop, it stops";
+    EXPECT_FALSE(ReadFacts({3, path, {}, hunks, false}, [] { return true; }, again)) << "told to stop, it stops";
+    // Rewritten in place, same size and time put back: its identity is not the one read.
+    FILETIME written;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    GetFileTime(h, nullptr, nullptr, &written);
+    DWORD put = 0;
+    WriteFile(h, "x", 1, &put, nullptr);
+    SetFileTime(h, nullptr, nullptr, &written);
+    CloseHandle(h);
+    ASSERT_TRUE(ReadFacts({4, path, facts.seen, nullptr, false}, never, again));
+    EXPECT_EQ(again.state, State::hashed) << "a same-size rewrite with its time put back is read again";
+    EXPECT_NE(again.whole.crc32, facts.whole.crc32);
 
     // Online only: never opened, even while another program holds the file exclusively.
-    const AttributesCall saved = SetReaderAttributesCall(onlineOnly);
+    const AttributesCall saved = SetLookAttributesCall(onlineOnly);
     HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     FileFacts online;
-    EXPECT_TRUE(ReadFacts({path, {}, hunks, false}, never, online));
+    EXPECT_TRUE(ReadFacts({5, path, {}, hunks, false}, never, online));
     CloseHandle(held);
-    SetReaderAttributesCall(saved);
+    SetLookAttributesCall(saved);
     EXPECT_EQ(online.state, State::online);
     EXPECT_TRUE(online.relations.empty());
     EXPECT_EQ(PathRowText(PathRow::destination, {FileView::Seen::online, 0x600, nullptr}, {}, std::string(8, 'a')),
               "1536 bytes (0x600)\nKept online only: not read until Patch needs it.");
 }
 
-TEST(BackgroundReader, TheClipboardsHashAgainstEachOfTheFilesHashes)
+// A hold lets go of its files: a task on one stops, runs again, first, once the hold
+// ends, and none starts meanwhile; tasks on other files run on.
+TEST(BackgroundReader, AHoldLetsGoOfItsFilesAndNoOthers)
 {
-    FileFacts facts;
-    facts.state = State::hashed;
-    facts.whole = {0x0A1B2C3Du, {std::string(32, 'b'), std::string(40, 'c'), std::string(64, 'd')}};
-    facts.headerless = FileHashes{0x11111111u, {std::string(32, 'e'), std::string(40, 'f'), std::string(64, '0')}};
-    const FileView view{FileView::Seen::known, 1, &facts};
-    const std::string hashes = "1 byte (0x1)\nCRC32 0A1B2C3D\nMD5 " + std::string(32, 'b') + "\nSHA-1 " +
-                               std::string(40, 'c') + "\nSHA-256 " + std::string(64, 'd');
-    const struct {
-        const wchar_t* clipboard;
-        PathRow row;
-        const char* line;  // the tip's last line; empty: none
-    } cases[] = {
-        {L" \t0x0a1b2c3d\r\n", PathRow::patch, "Matches the CRC32 on the clipboard."},
-        {L"0X0A1B2C3E", PathRow::patch, "Does not match the CRC32 on the clipboard."},
-        {L"BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB", PathRow::destination, "Matches the MD5 on the clipboard."},
-        {L"ffffffffffffffffffffffffffffffffffffffff", PathRow::source,
-         "Matches, without its copier header, the SHA-1 on the clipboard."},
-        {L"ffffffffffffffffffffffffffffffffffffffff", PathRow::patch, "Does not match the SHA-1 on the clipboard."},
-        {L"dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd", PathRow::source,
-         "Matches the SHA-256 on the clipboard."},
-        {L"0a1b2c3d0", PathRow::patch, ""},
-        {L"0a1b 2c3d", PathRow::patch, ""},
-        {L"0x", PathRow::patch, ""},
-        {L"0a1b2c3g", PathRow::patch, ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PathRowText(c.row, view, {}, ClipboardHash(c.clipboard)), hashes + (*c.line ? "\n" : "") + c.line)
-            << c.clipboard;
-    // A kind the system gave no hash of says nothing; nor does a file still being read.
-    facts.whole.digests.md5.clear();
-    EXPECT_EQ(PathRowText(PathRow::patch, view, {}, std::string(32, 'b')).find("clipboard"), std::string::npos);
-    EXPECT_EQ(PathRowText(PathRow::patch, {FileView::Seen::reading, 1, nullptr}, {"States no output size."}, "0a1b2c3d"),
-              "1 byte (0x1)\nComputing the hashes...\nStates no output size.");
-}
-
-// A task stopped by a hold runs again, first, once the hold ends; the hold waits for it.
-TEST(BackgroundReader, AHeldTaskLetsGoAndRunsAgainAfterwards)
-{
+    using End = CBackgroundThread::End;
     CBackgroundThread thread;
     ASSERT_TRUE(thread.Start());
-    std::atomic<int> runs{0}, finished{0};
-    std::atomic<bool> mayFinish{false};
-    const auto count = [&](const CBackgroundThread::Stopping&) { return ++finished, true; };
-    thread.Post([&](const CBackgroundThread::Stopping& stopping) {
+    std::atomic<int> runs{0}, finished{0}, others{0};
+    std::atomic<bool> mayFinish{false}, cut{false};
+    thread.Post("A.bin", [&](const CBackgroundThread::Stopping& stopping) {
         ++runs;
         while (!mayFinish)
             if (stopping())
-                return false;
-        return ++finished, true;
+                return End::again;
+        return ++finished, End::done;
     });
-    thread.Post(count);
+    thread.Post("a.bin", [&](const CBackgroundThread::Stopping&) { return ++finished, End::done; });
+    thread.Post("other.bin", [&](const CBackgroundThread::Stopping&) { return ++others, End::done; });
     while (runs == 0)
         Sleep(1);
-    thread.Hold();
+    thread.Hold({"a.BIN"}, [&] { cut = true; });
+    EXPECT_TRUE(cut) << "the running read was not cut short";
     mayFinish = true;
-    Sleep(50);
-    EXPECT_EQ(finished, 0) << "a task ran during the hold";
-    thread.Resume();
+    for (int i = 0; i < 500 && others == 0; ++i)
+        Sleep(10);
+    EXPECT_EQ(others, 1) << "a task on another file waited for the hold";
+    EXPECT_EQ(finished, 0) << "a task on a held file ran during the hold";
+    thread.Resume({"a.BIN"});
     for (int i = 0; i < 500 && finished < 2; ++i)
         Sleep(10);
     EXPECT_EQ(runs, 2);

@@ -56,6 +56,22 @@ std::uint32_t labelInk(App& app, int index)
                              [&](std::uint32_t a, std::uint32_t b) { return lightness(a) < lightness(b); });
 }
 
+// Another program's rewrite of the whole file, its size and last-write time as they were.
+void rewriteKeepingTime(const std::string& path, const Bytes& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    FILETIME written;
+    DWORD put = 0;
+    const bool done = file != INVALID_HANDLE_VALUE && GetFileTime(file, nullptr, nullptr, &written) &&
+                      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
+                      SetFileTime(file, nullptr, nullptr, &written);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!done)
+        throw DriverError("cannot rewrite " + path);
+}
+
 std::uint32_t rgbOf(int sysColour)
 {
     const COLORREF c = GetSysColor(sysColour);
@@ -138,6 +154,42 @@ TEST(Background, BigFilesAreReadWhileTheWindowAnswers)
     app.chooseFile(IDC_BROWSE_SOURCE, smallPath);
     EXPECT_EQ(clipboardSays(headerless.sha1, IDC_SOURCE_PATH),
               "Matches, without its copier header, the SHA-1 on the clipboard.");
+
+    // Rewritten by another program while the window is open, with its size and time as
+    // they were: the grey rows follow the new bytes, and the open tip its hashes, unasked.
+    Bytes rewritten = small;
+    rewritten[0x100] = 9;
+    rewritten[0x200] = 1;
+    rewritten[0x201] = 2;
+    const std::string rewrittenPath = joinPath(folder, "rewritten.bin");
+    writeFile(rewrittenPath, rewritten);
+    const ToolHashes fresh = toolHashes(rewrittenPath);
+    awayFromTips(app);
+    EXPECT_EQ(tipWhen(app, IDC_SOURCE_PATH, [](const std::string& t) { return t.find("SHA-256") != std::string::npos; }, 5000)
+                  .find(fresh.sha1),
+              std::string::npos);
+    rewriteKeepingTime(smallPath, rewritten);
+    EXPECT_TRUE(waitUntil([&] { return shownTip(app.pid()).find(fresh.sha1) != std::string::npos; }, 5000))
+        << "the open tip still says: " << shownTip(app.pid());
+    awayFromTips(app);
+    const auto inks = [&] { return std::vector<std::uint32_t>{labelInk(app, 0), labelInk(app, 1)}; };
+    const std::uint32_t grey = rgbOf(COLOR_GRAYTEXT), black = rgbOf(COLOR_WINDOWTEXT);
+    EXPECT_TRUE(waitUntil([&] { return inks() == std::vector<std::uint32_t>{black, grey}; }, 5000))
+        << "the first hunk changes the new bytes, the middle one is held";
+    rewriteKeepingTime(smallPath, small);
+    EXPECT_TRUE(waitUntil([&] { return inks() == std::vector<std::uint32_t>{grey, black}; }, 5000));
+
+    // A tick changed under the Patch button's tip: the tip tells the new ticks in place.
+    const std::string writes = "Writes 33280 bytes (0x8200): ";
+    EXPECT_EQ(app.tipAt(app.item(IDOK), middleOf(app.item(IDOK)), writes + "3 of 3 hunks ticked."),
+              writes + "3 of 3 hunks ticked.");
+    PostMessageA(app.item(IDC_HUNK_LIST), WM_KEYDOWN, VK_SPACE, 1);
+    PostMessageA(app.item(IDC_HUNK_LIST), WM_KEYUP, VK_SPACE, 0xC0000001);
+    EXPECT_TRUE(waitUntil([&] { return shownTip(app.pid()) == writes + "2 of 3 hunks ticked."; }, 5000))
+        << "the Patch button's tip says: " << shownTip(app.pid());
+    PostMessageA(app.item(IDC_HUNK_LIST), WM_KEYDOWN, VK_SPACE, 1);
+    PostMessageA(app.item(IDC_HUNK_LIST), WM_KEYUP, VK_SPACE, 0xC0000001);
+    EXPECT_TRUE(waitUntil([&] { return app.checks() == std::vector<int>{1, 1, 1}; }, 5000));
     setClipboardText(L"no hash");
     awayFromTips(app);
     EXPECT_EQ(lastLine(tipWhen(app, IDC_PATCH_PATH, [](const std::string& t) { return t.find("hunks") != std::string::npos; },
@@ -155,6 +207,13 @@ TEST(Background, BigFilesAreReadWhileTheWindowAnswers)
         tipWhen(app, IDC_DEST_PATH, [](const std::string& t) { return t.find("SHA-256") != std::string::npos; }, 10000);
     EXPECT_EQ(after.rfind(old + "\n33280 bytes (0x8200)\nCRC32 ", 0), 0u) << "the destination is read again: " << after;
     EXPECT_EQ(readFile(smallPath), small) << "the source changed";
+
+    // Deleted: its tip says so and no row stays grey.
+    awayFromTips(app);
+    DeleteFileA(smallPath.c_str());
+    EXPECT_TRUE(waitUntil([&] { return labelInk(app, 0) == rgbOf(COLOR_WINDOWTEXT); }, 5000));
+    EXPECT_EQ(tipWhen(app, IDC_SOURCE_PATH, [](const std::string& t) { return t.find("exist") != std::string::npos; }, 5000),
+              smallPath + "\nThe file does not exist.");
     EXPECT_TRUE(app.closeWithEsc());
 }
 
