@@ -106,6 +106,46 @@ private:
     bool m_failed = false;
 };
 
+// The file's bytes over the request's spans, as the blocks go by.
+class SpanBytes {
+public:
+    SpanBytes(const ReadRequest& request, std::uint64_t size)
+    {
+        if (!request.spans)
+            return;
+        m_spans = request.spans;
+        for (const auto& span : *m_spans)
+            if (span.first < size)
+                m_total += std::min(span.second, size) - span.first;
+        m_bytes.reserve(static_cast<std::size_t>(m_total));
+    }
+    void Add(std::uint64_t at, const unsigned char* data, std::size_t size)
+    {
+        if (!m_spans)
+            return;
+        const std::uint64_t end = at + size;
+        for (; m_next < m_spans->size() && (*m_spans)[m_next].first < end; ++m_next) {
+            const auto& span = (*m_spans)[m_next];
+            const std::uint64_t from = std::max(span.first, at), to = std::min(span.second, end);
+            if (from < to)
+                m_bytes.insert(m_bytes.end(), data + (from - at), data + (to - at));
+            if (span.second > end)
+                break;  // goes on in the next block
+        }
+    }
+    void Finish(FileFacts& facts)
+    {
+        if (m_spans && m_bytes.size() == m_total)
+            facts.spanBytes = std::move(m_bytes);
+    }
+
+private:
+    std::shared_ptr<const std::vector<std::pair<std::uint64_t, std::uint64_t>>> m_spans;
+    std::size_t m_next = 0;
+    std::uint64_t m_total = 0;
+    std::vector<unsigned char> m_bytes;
+};
+
 // Shows the open file in the slot for the scope.
 class InSlot {
 public:
@@ -142,6 +182,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
     }
     Hashing hashing(hash && size % 1024 == kCopierHeader);
     RomScan rom(size);
+    SpanBytes spans(request, relate ? size : 0);
     if (from < to || hash) {
         CBlockFile file;
         FileIdentity opened, closing;
@@ -165,6 +206,8 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
                 rom.Add(block.get(), got);
             }
             relating.Add(at, block.get(), got);
+            if (relate)
+                spans.Add(at, block.get(), got);
             at += got;
         }
         if (!file.GetIdentity(closing) || closing != opened)
@@ -180,6 +223,8 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
         facts.rom = rom.Finish();
     }
     relating.Finish(facts);
+    if (relate)
+        spans.Finish(facts);
     return Read::whole;
 }
 

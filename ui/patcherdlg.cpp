@@ -81,15 +81,16 @@ OwnedFont createListFont(int height)
 // 10 points on this screen, or as much less as it takes for a label to fit beside the
 // check box with the scroll bar shown: the dialog's font, and so the list, may grow
 // less than the screen's DPI (a bitmap face does).
-OwnedFont chooseListFont(HWND list)
+OwnedFont chooseListFont(HWND list, bool marks)
 {
     RECT client;
     GetClientRect(list, &client);
     int room = client.right - CheckAreaWidth();
     if (!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL))
         room -= GetSystemMetrics(SM_CXVSCROLL);  // hidden while the list is short
-    // Labels of six-digit offsets are all as wide as this one in a monospaced face.
-    const std::string widest = CHunkSet::Label(0, 1);
+    // Labels of six-digit offsets are all as wide as this one in a monospaced face, and
+    // so are the patches' marks.
+    const std::string widest = CHunkSet::Label(0, 1) + (marks ? "  #9" : "");
     WindowDC dc(list);
     for (int height = ScreenDpi() * 100 / 720;; --height) {
         OwnedFont font = createListFont(height);
@@ -100,6 +101,11 @@ OwnedFont chooseListFont(HWND list)
             return font;
     }
 }
+
+// Velquin holds this many patches at most.
+constexpr std::size_t kMostPatches = 9;
+
+std::string fileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
 bool endsWith(const std::wstring& text, const wchar_t* suffix)
 {
@@ -141,6 +147,26 @@ std::wstring droppedFile(HDROP drop)
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return {};
     return path;
+}
+
+// The files of a drop of several, when every one is an .ips file, in name order (letter
+// case aside); empty for one file, or for anything else among them.
+std::vector<std::wstring> droppedPatches(HDROP drop)
+{
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
+    for (UINT i = 0; count > 1 && i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, &path[0], static_cast<UINT>(path.size())));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (!endsWith(path, L".ips") || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return {};
+        paths.push_back(std::move(path));
+    }
+    const auto name = [](const std::wstring& path) { return path.c_str() + path.find_last_of(L"\\/") + 1; };
+    std::sort(paths.begin(), paths.end(),
+              [&](const std::wstring& a, const std::wstring& b) { return lstrcmpiW(name(a), name(b)) < 0; });
+    return paths;
 }
 
 // The name chosen in the program's code page, or else a report and false: a name the
@@ -203,7 +229,7 @@ BOOL CPatcherDlg::OnInitDialog()
     m_hunkCount = "0";
     UpdateData(false);
 
-    m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST));
+    m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST), false);
     SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
     m_logo.Show(m_hWnd);
     DragAcceptFiles(m_hWnd, TRUE);
@@ -290,6 +316,14 @@ void CPatcherDlg::TakeDest(const std::string& path)
 void CPatcherDlg::TakePatch(const std::string& path)
 {
     m_patchPath = path;
+    if (!LoadPatches(path, false))
+        m_patchPath.clear();
+    Chose(PathRow::patch);
+    ShowPatches();
+}
+
+bool CPatcherDlg::LoadPatches(const std::string& path, bool add)
+{
     // A read error leaves LoadPatch with the list emptied. The window shows that before
     // the error goes on to be reported, so that path and count never describe a patch
     // the list no longer holds.
@@ -303,26 +337,76 @@ void CPatcherDlg::TakePatch(const std::string& path)
         // The load opens the patch without sharing: the reader lets go of it first.
         CFileReader::LetGo letGo(m_reader, {path});
         try {
-            loaded = m_hunkSet.LoadPatch(m_patchPath, m_hunkList);
-            m_rows.SetPatch(loaded ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom());
+            loaded = add ? m_hunkSet.AddPatch(path, m_hunkList) : m_hunkSet.LoadPatch(path, m_hunkList);
         } catch (...) {
-            m_rows.SetPatch(nullptr, std::nullopt);
             escaped = std::current_exception();
         }
     }
-    if (!loaded)
+    if (!add && !loaded)
         m_patchPath.clear();
+    if (escaped) {
+        if (!add)
+            Chose(PathRow::patch);
+        ShowPatches();
+        std::rethrow_exception(escaped);
+    }
+    return loaded;
+}
+
+void CPatcherDlg::ShowPatches()
+{
+    const bool any = m_hunkSet.GetCount() > 0 || !m_hunkSet.Patches().empty();
+    m_rows.SetPatch(any ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom());
     char count[16];
     std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(m_hunkList.GetCount()));
     m_hunkCount = count;
     UpdateData(false);
-    Chose(PathRow::patch);
+    const bool marks = m_hunkSet.Patches().size() > 1;
+    if (marks != m_marks) {
+        m_marks = marks;
+        m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST), marks);
+        SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), TRUE);
+    }
     // What the hashes already known of the source say stays while the new relations are read.
     if (m_rows.Hunks() && m_rows.Get(PathRow::source).phase != CFileRows::Row::Phase::waiting)
         Request(PathRow::source);
     ShowRelations();
-    if (escaped)
-        std::rethrow_exception(escaped);
+}
+
+void CPatcherDlg::OnAddPatch()
+{
+    if (m_hunkSet.Patches().empty())
+        return;
+    if (m_hunkSet.Patches().size() >= kMostPatches) {
+        report("Velquin holds at most 9 patches at once.");
+        return;
+    }
+    UpdateData(true);
+    CFileDialog dialog(true, L"Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
+    std::string path;
+    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
+        AddPatch(path);
+}
+
+void CPatcherDlg::AddPatch(const std::string& path)
+{
+    for (const CHunkSet::Patch& loaded : m_hunkSet.Patches()) {
+        if (NamesOneFile(loaded.path, path)) {
+            report(WithFileName("%1 is loaded already.", fileNameOf(path)).c_str());
+            return;
+        }
+    }
+    if (LoadPatches(path, true))
+        ShowPatches();
+}
+
+void CPatcherDlg::OnRemoveAddedPatches()
+{
+    {
+        CheckListRedrawOff quiet(m_hunkList);
+        m_hunkSet.RemoveAddedPatches(m_hunkList);
+    }
+    ShowPatches();
 }
 
 void CPatcherDlg::OnCorrectChecksums()
@@ -401,9 +485,14 @@ INT_PTR CPatcherDlg::OnDropFiles(WPARAM drop, LPARAM)
     // has disabled.
     if (!IsWindowEnabled(m_hWnd))
         return TRUE;
-    const std::wstring path = droppedFile(files);
     POINT point{};
     DragQueryPoint(files, &point);
+    const std::vector<std::wstring> patches = droppedPatches(files);
+    if (!patches.empty()) {
+        TakeDroppedPatches(patches, point);
+        return TRUE;
+    }
+    const std::wstring path = droppedFile(files);
     if (!path.empty())
         TakeDroppedFile(path, point);
     return TRUE;
@@ -557,7 +646,9 @@ enum MenuCommand : UINT {
     kCorrectChecksums,
     kCopyPath,
     kCopyHashes,
-    kOpenFolder
+    kOpenFolder,
+    kAddPatch,
+    kRemoveAdded,
 };
 
 // Whether a file is a ROM with a checksum that does not match.
@@ -665,9 +756,12 @@ void CPatcherDlg::ShowListMenu(POINT screen)
     const bool hunks = m_hunkList.GetCount() > 0;
     addItem(menu.get(), kCopyTicked, L"Copy Ticked Hunks", hunks);
     addItem(menu.get(), kTickFromClipboard, L"Tick Hunks from Clipboard", hunks && ClipboardHasText());
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kCopyTicked: CopyTickedHunks(); break;
     case kTickFromClipboard: TickHunksFromClipboard(); break;
+    case kAddPatch: OnAddPatch(); break;
     default: break;
     }
 }
@@ -690,12 +784,19 @@ void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
     addItem(menu.get(), kCopyPath, L"Copy Path", !path.empty());
     addItem(menu.get(), kCopyHashes, L"Copy Hashes", !hashes.empty());
     addItem(menu.get(), kOpenFolder, L"Open Containing Folder", !path.empty());
+    if (row == PathRow::patch) {
+        AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+        addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
+        addItem(menu.get(), kRemoveAdded, L"&Remove Added Patches", m_hunkSet.Patches().size() > 1);
+    }
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kOpen: OpenWithItsProgram(m_hWnd, path); break;
     case kCorrectChecksums: OnCorrectChecksums(); break;
     case kCopyPath: SetClipboardText(m_hWnd, WideText(path)); break;
     case kCopyHashes: SetClipboardText(m_hWnd, clipboardLines(hashes)); break;
     case kOpenFolder: ShowInFolder(path); break;
+    case kAddPatch: OnAddPatch(); break;
+    case kRemoveAdded: OnRemoveAddedPatches(); break;
     default: break;
     }
 }
@@ -857,6 +958,31 @@ INT_PTR CPatcherDlg::OnDeviceChange(WPARAM event, LPARAM data)
 {
     m_watch.OnDeviceChange(event, data);
     return FALSE;  // TRUE grants a query: the dialog's default
+}
+
+// Patches dropped together on the Patch row or the list: the first as Browse takes it,
+// each other as Add Patch does.
+void CPatcherDlg::TakeDroppedPatches(const std::vector<std::wstring>& paths, POINT point)
+{
+    RECT patchRow, list;
+    GetWindowRect(GetDlgItem(IDC_PATCH_GROUP), &patchRow);
+    GetWindowRect(GetDlgItem(IDC_HUNK_LIST), &list);
+    POINT screen = point;
+    ClientToScreen(m_hWnd, &screen);
+    if (!PtInRect(&patchRow, screen) && !PtInRect(&list, screen))
+        return;
+    if (paths.size() > kMostPatches) {
+        report("Velquin holds at most 9 patches at once.");
+        return;
+    }
+    std::vector<std::string> names(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (!exactName(paths[i], names[i]))
+            return;
+    UpdateData(true);
+    TakePatch(names.front());
+    for (std::size_t i = 1; i < names.size() && !m_hunkSet.Patches().empty(); ++i)
+        AddPatch(names[i]);
 }
 
 // A file dropped on a row's group is chosen for that row; an .ips file dropped anywhere

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/checklistbox.h"
 #include "framework/win32/dialog.h"
@@ -29,6 +30,8 @@ public:
     void TakeSource(const std::string& path);
     void TakePatch(const std::string& path);
     void TakeDest(const std::string& path);
+    // Adds a patch to those loaded, as Add Patch does once a file is chosen.
+    void AddPatch(const std::string& path);
 
     // The list's menu: the ticked rows' labels to the clipboard, and the rows a list of
     // labels on the clipboard names ticked, every other row unticked.
@@ -72,7 +75,14 @@ private:
     // A tip that only shows what came asks for nothing it asked for already.
     std::string PatchButtonText(bool refreshing);
     void OnCorrectChecksums();
+    void OnAddPatch();
+    void OnRemoveAddedPatches();
+    // Loads path as the patch, or adds it to those loaded; false when it failed, reported.
+    bool LoadPatches(const std::string& path, bool add);
+    // Shows what the patches are now: the count, the list's font, the source's relations.
+    void ShowPatches();
     void TakeDroppedFile(const std::wstring& path, POINT point);
+    void TakeDroppedPatches(const std::vector<std::wstring>& paths, POINT point);
 
     // The background reader and the folder watch: what they are asked, and what the
     // window makes of their answers.
@@ -104,6 +114,7 @@ private:
     CFileReader m_reader;
     CFolderWatch m_watch;
     CFileRows m_rows;      // what the window knows of its three files
+    bool m_marks = false;  // the list's font leaves room for the patches' marks
     bool m_refreshing = false;  // the tips ask for their texts again: ask the reader nothing anew
     std::shared_ptr<const OutputRequest> m_outputFor;  // the last output asked for
     OutputFacts m_output;                              // its answer, once m_outputDone

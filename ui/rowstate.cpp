@@ -79,6 +79,7 @@ bool CFileRows::Answer(PathRow r, std::uint64_t request, FileFacts facts, std::u
             answered.facts.relationsOf = std::move(facts.relationsOf);
             answered.facts.relations = std::move(facts.relations);
             answered.facts.relationsFailed = facts.relationsFailed;
+            answered.facts.spanBytes = std::move(facts.spanBytes);
         }
         answered.phase = Phase::known;
         return true;
