@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "framework/win32/checklistbox_accessible.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/checklistbox_window.h"
@@ -56,6 +57,7 @@ void tickRange(CCheckListBox& list, HWND window, int row)
             impl.showCheck(i, true);
         owner.tell();
     }
+    AnnounceCheckListTicks(list);
 }
 
 // What the list box itself does when a row is clicked, which moves its caret: a list
