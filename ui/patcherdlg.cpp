@@ -14,6 +14,7 @@
 #include "framework/report.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/accessible.h"
+#include "framework/win32/checklistbox_accessible.h"
 #include "framework/win32/checklistbox_window.h"
 #include "framework/win32/clipboard.h"
 #include "framework/win32/dpi.h"
@@ -245,6 +246,8 @@ BOOL CPatcherDlg::OnInitDialog()
     // What screen readers call the controls: the platform would take the list's name from
     // the path before it, and give every Browse button the same one.
     NameCheckList(m_hunkList, L"Hunk list");
+    NoteDimmedCheckListItems(m_hunkList, "Changes nothing.");
+    TellCheckListTicksAs(m_hunkList, L"%1 of %2 hunks ticked.");
     const struct {
         int id;
         const wchar_t* name;
@@ -436,6 +439,7 @@ void CPatcherDlg::OnSelectAll()
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1);
     m_tips.Refresh();
+    AnnounceCheckListTicks(m_hunkList);
 }
 
 void CPatcherDlg::OnSelectNone()
@@ -443,6 +447,7 @@ void CPatcherDlg::OnSelectNone()
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 0);
     m_tips.Refresh();
+    AnnounceCheckListTicks(m_hunkList);
 }
 
 void CPatcherDlg::OnInvert()
@@ -450,6 +455,7 @@ void CPatcherDlg::OnInvert()
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1 - m_hunkList.GetCheck(i));
     m_tips.Refresh();
+    AnnounceCheckListTicks(m_hunkList);
 }
 
 INT_PTR CPatcherDlg::OnSysCommand(WPARAM command, LPARAM)
@@ -678,6 +684,20 @@ void addItem(HMENU menu, UINT command, const wchar_t* text, bool enabled)
     AppendMenuW(menu, MF_STRING | (enabled ? 0 : MF_GRAYED), command, text);
 }
 
+void addSeparator(HMENU menu) { AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); }
+
+constexpr const char* kClipboardBusy = "Cannot open the clipboard: another program is using it.";
+
+// Puts text on the clipboard, or says why it cannot.
+void copyText(HWND owner, const std::wstring& text)
+{
+    switch (SetClipboardText(owner, text)) {
+    case ClipboardResult::done: break;
+    case ClipboardResult::busy: report(kClipboardBusy); break;
+    case ClipboardResult::failed: report("Insufficient memory to complete operation.", ReportIcon::stop); break;
+    }
+}
+
 // Lines as the clipboard carries them.
 std::wstring clipboardLines(const std::string& text)
 {
@@ -753,10 +773,13 @@ void CPatcherDlg::ShowListMenu(POINT screen)
     const UniqueHandle<MenuTraits> menu(CreatePopupMenu());
     if (!menu)
         return;
-    const bool hunks = m_hunkList.GetCount() > 0;
-    addItem(menu.get(), kCopyTicked, L"Copy Ticked Hunks", hunks);
-    addItem(menu.get(), kTickFromClipboard, L"Tick Hunks from Clipboard", hunks && ClipboardHasText());
-    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    const int count = m_hunkList.GetCount();
+    bool ticked = false;
+    for (int row = 0; row < count && !ticked; ++row)
+        ticked = m_hunkList.GetCheck(row) == 1;
+    addItem(menu.get(), kCopyTicked, L"&Copy Ticked Hunks", ticked);
+    addItem(menu.get(), kTickFromClipboard, L"&Tick Hunks from Clipboard", count > 0 && ClipboardHasText());
+    addSeparator(menu.get());
     addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kCopyTicked: CopyTickedHunks(); break;
@@ -777,23 +800,29 @@ void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
                                    ? std::string()
                                    : HashesText(row, file);
     if (row == PathRow::destination) {
-        addItem(menu.get(), kOpen, L"Open", !path.empty() && file.seen != FileView::Seen::missing);
+        addItem(menu.get(), kOpen, L"&Open", !path.empty() && file.seen != FileView::Seen::missing);
         SetMenuDefaultItem(menu.get(), kOpen, FALSE);
-        addItem(menu.get(), kCorrectChecksums, L"Correct Checksums", wrongChecksum(file));
+        addSeparator(menu.get());
     }
-    addItem(menu.get(), kCopyPath, L"Copy Path", !path.empty());
-    addItem(menu.get(), kCopyHashes, L"Copy Hashes", !hashes.empty());
-    addItem(menu.get(), kOpenFolder, L"Open Containing Folder", !path.empty());
+    addItem(menu.get(), kCopyPath, L"Copy &Path", !path.empty());
+    addItem(menu.get(), kCopyHashes, L"Copy &Hashes", !hashes.empty());
+    addSeparator(menu.get());
+    addItem(menu.get(), kOpenFolder, L"Open Containing &Folder", !path.empty());
+    // It rewrites the file: apart, at the end, away from the default.
+    if (row == PathRow::destination) {
+        addSeparator(menu.get());
+        addItem(menu.get(), kCorrectChecksums, L"Correct Chec&ksums", wrongChecksum(file));
+    }
     if (row == PathRow::patch) {
-        AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+        addSeparator(menu.get());
         addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
         addItem(menu.get(), kRemoveAdded, L"&Remove Added Patches", m_hunkSet.Patches().size() > 1);
     }
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kOpen: OpenWithItsProgram(m_hWnd, path); break;
     case kCorrectChecksums: OnCorrectChecksums(); break;
-    case kCopyPath: SetClipboardText(m_hWnd, WideText(path)); break;
-    case kCopyHashes: SetClipboardText(m_hWnd, clipboardLines(hashes)); break;
+    case kCopyPath: copyText(m_hWnd, WideText(path)); break;
+    case kCopyHashes: copyText(m_hWnd, clipboardLines(hashes)); break;
     case kOpenFolder: ShowInFolder(path); break;
     case kAddPatch: OnAddPatch(); break;
     case kRemoveAdded: OnRemoveAddedPatches(); break;
@@ -813,17 +842,28 @@ void CPatcherDlg::CopyTickedHunks()
             labels += "\n";
         labels += known ? m_hunkSet.LabelAt(static_cast<std::size_t>(row)) : m_hunkList.GetText(row);
     }
-    SetClipboardText(m_hWnd, clipboardLines(labels));
+    copyText(m_hWnd, clipboardLines(labels));
 }
 
 void CPatcherDlg::TickHunksFromClipboard()
 {
     if (m_hunkSet.ListOrder().size() != static_cast<std::size_t>(m_hunkList.GetCount()))
         return;
+    // Either failure leaves the ticks as they were: a selection made with care is not lost.
+    const std::optional<std::wstring> text = ClipboardText(m_hWnd);
+    if (!text) {
+        report(kClipboardBusy);
+        return;
+    }
     std::size_t unnamed = 0;
-    const std::vector<int> ticks = m_hunkSet.TicksFromLabels(NarrowText(ClipboardText(m_hWnd)), unnamed);
+    const std::vector<int> ticks = m_hunkSet.TicksFromLabels(NarrowText(*text), unnamed);
+    if (std::find(ticks.begin(), ticks.end(), 1) == ticks.end()) {
+        report("No line on the clipboard names a hunk of this patch.");
+        return;
+    }
     for (std::size_t row = 0; row < ticks.size(); ++row)
         m_hunkList.SetCheck(static_cast<int>(row), ticks[row]);
+    AnnounceCheckListTicks(m_hunkList);
     if (unnamed == 1)
         report("1 line on the clipboard names no hunk of this patch.");
     else if (unnamed > 1)
@@ -889,6 +929,7 @@ void CPatcherDlg::ShowRelations()
             dimmed[i] = ChangesNothing(source->relations[i]);
     }
     DimCheckListItems(m_hunkList, std::move(dimmed));
+    CheckListDescriptionsChanged(m_hunkList);
 }
 
 void CPatcherDlg::ShowChanges(bool source)

@@ -34,7 +34,8 @@ public:
     void AddPatch(const std::string& path);
 
     // The list's menu: the ticked rows' labels to the clipboard, and the rows a list of
-    // labels on the clipboard names ticked, every other row unticked.
+    // labels on the clipboard names ticked, every other row unticked; no tick changes
+    // when no line names a row or the clipboard stays held by another program.
     void CopyTickedHunks();
     void TickHunksFromClipboard();
 

@@ -2,8 +2,10 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "framework/win32/accessible.h"
+#include "framework/win32/announce.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/checklistbox_window.h"
@@ -12,6 +14,25 @@ namespace {
 
 constexpr int kSelf = -1;  // the child id names the list itself
 constexpr int kNone = -2;  // the child id names nothing in the list
+
+// An item's description as screen readers hear it: the note of a dimmed item first. The
+// caret's is remembered, to tell them when it changes.
+std::string spokenDescription(HWND window, int index)
+{
+    std::string text = DescribeCheckListItem(window, index);
+    CCheckListBox* list = CheckListOfWindow(window);
+    if (!list)
+        return text;
+    CCheckListBox::Impl& impl = list->impl();
+    const std::uint32_t data = list->GetItemData(index);
+    if (!impl.dimmedNote.empty() && data < impl.dimmed.size() && impl.dimmed[data])
+        text = impl.dimmedNote + (text.empty() ? "" : "\n") + text;
+    if (SendMessageA(window, LB_GETCARETINDEX, 0, 0) == index) {
+        impl.heardRow = index;
+        impl.heard = text;
+    }
+    return text;
+}
 
 // The platform's object for the list box, wrapped: each item is a check box that is
 // ticked and unticked by its default action, with its label as name and its owner's
@@ -157,7 +178,7 @@ private:
     }
     HRESULT description(int index, BSTR* text) const
     {
-        const std::string description = DescribeCheckListItem(m_window, index);
+        const std::string description = spokenDescription(m_window, index);
         return NewString(std::wstring(description.begin(), description.end()), text);
     }
 
@@ -178,4 +199,41 @@ LRESULT AccessibleCheckListObject(HWND window, WPARAM wParam, const std::wstring
         return 0;
     }
     return AccessibleResult(object, wParam);
+}
+
+void NoteDimmedCheckListItems(CCheckListBox& list, const std::string& note) { list.impl().dimmedNote = note; }
+
+void TellCheckListTicksAs(CCheckListBox& list, const std::wstring& format) { list.impl().tickCount = format; }
+
+void AnnounceCheckListTicks(CCheckListBox& list)
+{
+    CCheckListBox::Impl& impl = list.impl();
+    if (!impl.hwnd || impl.tickCount.empty())
+        return;
+    const int count = list.GetCount();
+    int ticked = 0;
+    for (int i = 0; i < count; ++i)
+        ticked += list.GetCheck(i) == 1 ? 1 : 0;
+    std::wstring text = impl.tickCount;
+    for (const auto& [mark, value] : {std::pair{L"%1", ticked}, std::pair{L"%2", count}}) {
+        const std::size_t at = text.find(mark);
+        if (at != std::wstring::npos)
+            text.replace(at, 2, std::to_wstring(value));
+    }
+    if (AnnounceToScreenReaders(impl.hwnd, text, L"CheckListTicks"))
+        impl.announced = true;
+}
+
+void CheckListDescriptionsChanged(CCheckListBox& list)
+{
+    CCheckListBox::Impl& impl = list.impl();
+    if (!impl.hwnd)
+        return;
+    const LRESULT caret = SendMessageA(impl.hwnd, LB_GETCARETINDEX, 0, 0);
+    if (caret < 0 || caret >= list.GetCount())
+        return;
+    const int row = impl.heardRow;
+    const std::string before = std::move(impl.heard);
+    if (spokenDescription(impl.hwnd, static_cast<int>(caret)) != before && row == caret)
+        NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, impl.hwnd, OBJID_CLIENT, static_cast<LONG>(caret + 1));
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "framework/win32/checklistbox_accessible.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/checklistbox_window.h"
@@ -63,6 +64,7 @@ void tickRange(CCheckListBox& list, HWND window, int row)
         owner.tell();
     }
     owner.toldAll();
+    AnnounceCheckListTicks(list);
 }
 
 // What the list box itself does when a row is clicked, which moves its caret: a list

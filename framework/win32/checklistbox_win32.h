@@ -21,6 +21,11 @@ struct CCheckListBox::Impl {
     HTHEME theme = nullptr;         // owned: the button style's check boxes; none when classic
     std::vector<bool> dimmed;       // by item data: labels drawn in grey
     std::wstring accessibleName;    // what screen readers call the list; the platform's guess when empty
+    std::string dimmedNote;         // what they hear first of a dimmed item
+    std::wstring tickCount;         // what they are told of the ticks after many changed: "%1 of %2"
+    bool announced = false;         // they were told something
+    int heardRow = -1;              // the caret's row when its description was last given
+    std::string heard;              // that description
     int anchor = -1;                // the row last toggled by a plain click or the space bar
     std::string typed;              // the hex digits typed so far, the last at typedAt
     DWORD typedAt = 0;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "framework/win32/announce.h"
 #include "framework/win32/checklistbox_accessible.h"
 #include "framework/win32/checklistbox_input.h"
 #include "framework/win32/checklistbox_tips.h"
@@ -247,8 +248,10 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
         return tipResult;
     if (message == WM_SETREDRAW)
         list.impl().redrawOff = wParam == FALSE;
-    if (message == LB_RESETCONTENT)
+    if (message == LB_RESETCONTENT) {
         list.impl().dimmed.clear();
+        list.impl().heardRow = -1;  // what was heard was of other items
+    }
     if (message == ReflectedMessage()) {
         if (wParam == WM_DRAWITEM) {
             drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), list.impl());
@@ -324,6 +327,10 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         closeTheme(list->impl());
+        if (list->impl().announced)
+            ForgetAnnouncements(window);
+        list->impl().announced = false;
+        list->impl().heardRow = -1;
         list->impl().hwnd = nullptr;
         list->impl().listBoxProc = nullptr;
         list->impl().checks.clear();
@@ -346,6 +353,8 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 int CheckAreaWidth() { return boxSize() + ScaleToScreen(2); }
 
 int CheckListItemAt(HWND list, POINT point) { return itemAt(list, point); }
+
+CCheckListBox* CheckListOfWindow(HWND window) { return listOf(window); }
 
 bool AttachCheckList(CCheckListBox& list, HWND control)
 {

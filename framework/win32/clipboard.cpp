@@ -1,15 +1,33 @@
 #include "framework/win32/clipboard.h"
 
 #include <cstring>
+#include <utility>
 
 #include "framework/win32/text.h"
 
 namespace {
 
+ClipboardCalls g_calls;
+
+constexpr DWORD kRetryPause = 10;  // ms
+constexpr DWORD kMostWait = 200;   // ms
+
+// Another program may hold the clipboard for a moment: tried again for up to kMostWait.
+bool openClipboard(HWND owner, bool wait)
+{
+    for (DWORD waited = 0;; waited += kRetryPause) {
+        if (g_calls.open(owner))
+            return true;
+        if (!wait || waited >= kMostWait)
+            return false;
+        g_calls.wait(kRetryPause);
+    }
+}
+
 // The clipboard, open for the scope.
 class OpenClipboardScope {
 public:
-    explicit OpenClipboardScope(HWND owner) : m_open(OpenClipboard(owner) != FALSE) {}
+    OpenClipboardScope(HWND owner, bool wait) : m_open(openClipboard(owner, wait)) {}
     ~OpenClipboardScope()
     {
         if (m_open)
@@ -48,15 +66,15 @@ bool ClipboardHasText() { return IsClipboardFormatAvailable(CF_UNICODETEXT) || I
 
 namespace {
 
-// The clipboard's text up to most characters; whether it held more.
-std::wstring readText(HWND owner, std::size_t most, bool& longer)
+// The clipboard's text up to most characters, empty when it held more; nothing when it
+// could not be opened.
+std::optional<std::wstring> readText(HWND owner, std::size_t most, bool wait)
 {
-    longer = false;
     if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
-        return {};
-    OpenClipboardScope clipboard(owner);
+        return std::wstring();
+    OpenClipboardScope clipboard(owner, wait);
     if (!clipboard)
-        return {};
+        return std::nullopt;
     std::wstring text;
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
         if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
@@ -65,8 +83,7 @@ std::wstring readText(HWND owner, std::size_t most, bool& longer)
             std::size_t length = 0;
             while (length < room && length <= most && chars[length] != L'\0')
                 ++length;
-            longer = length > most;
-            text.assign(chars, longer ? 0 : length);
+            text.assign(chars, length > most ? 0 : length);
             GlobalUnlock(data);
         }
     }
@@ -75,10 +92,9 @@ std::wstring readText(HWND owner, std::size_t most, bool& longer)
 
 }  // namespace
 
-std::wstring ClipboardText(HWND owner)
+std::optional<std::wstring> ClipboardText(HWND owner)
 {
-    bool longer;
-    return readText(owner, static_cast<std::size_t>(-1) / 2, longer);
+    return readText(owner, static_cast<std::size_t>(-1) / 2, true);
 }
 
 std::wstring ShortClipboardText(HWND owner, std::size_t most)
@@ -88,21 +104,26 @@ std::wstring ShortClipboardText(HWND owner, std::size_t most)
     static std::wstring s_text;
     const DWORD sequence = GetClipboardSequenceNumber();
     if (sequence == 0 || sequence != s_sequence || most != s_most) {
-        bool longer;
-        s_text = readText(owner, most, longer);
-        s_sequence = sequence;
+        // Held by another program: looked at again next time.
+        const std::optional<std::wstring> text = readText(owner, most, false);
+        s_text = text.value_or(std::wstring());
+        s_sequence = text ? sequence : 0;
         s_most = most;
     }
     return s_text;
 }
 
-bool SetClipboardText(HWND owner, const std::wstring& text)
+ClipboardResult SetClipboardText(HWND owner, const std::wstring& text)
 {
     const std::string narrow = NarrowText(text);
-    OpenClipboardScope clipboard(owner);
-    if (!clipboard || !EmptyClipboard())
-        return false;
-    const bool wide = give(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    const bool eightBit = give(CF_TEXT, narrow.c_str(), narrow.size() + 1);
-    return wide && eightBit;
+    OpenClipboardScope clipboard(owner, true);
+    if (!clipboard)
+        return ClipboardResult::busy;
+    if (!EmptyClipboard() || !give(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)))
+        return ClipboardResult::failed;
+    // Without it the system makes the 8-bit form from the UTF-16 one.
+    give(CF_TEXT, narrow.c_str(), narrow.size() + 1);
+    return ClipboardResult::done;
 }
+
+ClipboardCalls SetClipboardCalls(const ClipboardCalls& calls) { return std::exchange(g_calls, calls); }

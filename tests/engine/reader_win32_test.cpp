@@ -1,15 +1,17 @@
 // The background reader under Windows: what it reads of a file, what it leaves unread,
-// how it lets go of its files for Patch, and what a path row then says.
+// how it lets go of its files for Patch, what a path row then says, the clipboard it reads.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
+#include "framework/win32/clipboard.h"
+#include "framework/win32/filelook.h"
 #include "patch/hunkset.h"
 #include "support.h"
-#include "framework/win32/filelook.h"
 #include "ui/filereader.h"
 #include "ui/pathinfo.h"
 
@@ -75,6 +77,29 @@ TEST(BackgroundReader, ReadsWhatIsAskedAndNothingOfAFileKeptOnline)
     EXPECT_TRUE(online.relations.empty());
     EXPECT_EQ(PathRowText(PathRow::destination, {FileView::Seen::online, 0x600, nullptr}, {}, std::string(8, 'a')),
               "1536 bytes (0x600)\nKept online only: not read until Patch needs it.");
+}
+
+int g_refusals = 0;  // opens of the clipboard still to refuse
+DWORD g_waited = 0;  // the waits between them
+BOOL WINAPI heldOpen(HWND owner) { return g_refusals-- > 0 ? FALSE : OpenClipboard(owner); }
+void WINAPI waited(DWORD ms) { g_waited += ms; }
+
+// Each open, to read or to write, is tried again for a fifth of a second.
+TEST(Clipboard, AnotherProgramsHoldIsWaitedOutForAFifthOfASecond)
+{
+    const HWND owner = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const ClipboardCalls saved = SetClipboardCalls({heldOpen, waited});
+    for (const int refusals : {0, 3, 20, 21, 500}) {
+        const std::wstring text = L"held " + std::to_wstring(refusals);
+        g_refusals = refusals;
+        g_waited = 0;
+        EXPECT_EQ(SetClipboardText(owner, text), refusals <= 20 ? ClipboardResult::done : ClipboardResult::busy);
+        EXPECT_EQ(g_waited, 10u * std::min(refusals, 20)) << refusals;
+        g_refusals = refusals;
+        EXPECT_EQ(ClipboardText(owner), refusals <= 20 ? std::optional(text) : std::nullopt) << refusals;
+    }
+    SetClipboardCalls(saved);
+    DestroyWindow(owner);
 }
 
 // A hold lets go of its files: a task on one stops, runs again, first, once the hold

@@ -15,13 +15,12 @@
 namespace gui {
 namespace {
 
-// The state changes the platform announces for the program's windows, as a screen
-// reader hears them: delivered to this thread while it handles its messages.
+// The state changes (or other events) the platform announces for the program's windows,
+// as a screen reader hears them: delivered to this thread while it handles its messages.
 class StateEvents {
 public:
-    explicit StateEvents(DWORD pid)
-        : m_hook(SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, &StateEvents::heard, pid,
-                                 0, WINEVENT_OUTOFCONTEXT))
+    explicit StateEvents(DWORD pid, DWORD event = EVENT_OBJECT_STATECHANGE)
+        : m_hook(SetWinEventHook(event, event, nullptr, &StateEvents::heard, pid, 0, WINEVENT_OUTOFCONTEXT))
     {
         if (!m_hook)
             throw DriverError("cannot listen to the program's events");
@@ -289,6 +288,13 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
     EXPECT_EQ(app.tipAt(app.item(IDC_PATCH_PATH), centre(row), patchText), patchText) << "the Patch row";
 
     EXPECT_EQ(Reader(list).description(2), hunkTexts[1]) << "what a reader hears of item 2";
+    EXPECT_EQ(Reader(list).description(3), "Changes nothing.\n" + hunkTexts[2]) << "a grey row says so first";
+    // Another source: a reader on the caret's row is told its description changed, while read and once known.
+    StateEvents described(app.pid(), EVENT_OBJECT_DESCRIPTIONCHANGE);
+    const int caret = static_cast<int>(send(list, LB_GETCARETINDEX));
+    Reader(list).description(caret + 1);
+    app.chooseFile(IDC_BROWSE_SOURCE, headerlessPath);
+    EXPECT_EQ(described.take(), itemEvents(list, {caret, caret}));
     EXPECT_TRUE(app.closeWithEsc());
 }
 
@@ -296,7 +302,7 @@ TEST(Accessible, TooltipsAndDescriptionsExplainThePatch)
 // for by name, with Wine told to prefer such copies as Windows does outside its known
 // libraries. The control build, which searches as the program once did, loads every one;
 // the program loads none, and works: a hover hashes the source, a reader reads its list
-// and Patch writes the file.
+// (and is told the count after Select All) and Patch writes the file.
 TEST(Accessible, NoPlantedLibraryIsLoaded)
 {
     const std::string planted = options().planted;
@@ -335,6 +341,7 @@ TEST(Accessible, NoPlantedLibraryIsLoaded)
             if (!control) {
                 EXPECT_NE(tip.find("\nSHA-256 "), std::string::npos) << tip;
             }
+            clickButton(app.item(IDC_SELECT_ALL));
             Reader reader(app.item(IDC_HUNK_LIST));
             if (!control) {
                 ASSERT_EQ(reader.count(), 2);

@@ -116,6 +116,8 @@ void setClipboardText(const std::wstring& text)
         throw DriverError("cannot put text on the clipboard");
 }
 
+ClipboardHeld::ClipboardHeld(bool hold) : held(hold) { if (held) openClipboard(); }
+
 std::wstring clipboardText()
 {
     openClipboard();
@@ -539,6 +541,12 @@ CommandSpy::Started CommandSpy::started() const
     const auto* record = static_cast<const SpyRecord*>(m_view);
     return {static_cast<int>(record->started), narrow(record->startKind), narrow(record->startVerb),
             narrow(record->startFile)};
+}
+
+std::pair<int, std::string> CommandSpy::announced() const
+{
+    const auto* record = static_cast<const SpyRecord*>(m_view);
+    return {static_cast<int>(record->announced), narrow(record->announcement)};
 }
 
 }  // namespace gui

@@ -59,6 +59,12 @@ std::string runLinuxProgram(const std::string& program, std::string commandLine,
 // The clipboard's text, as a user copies and pastes it.
 void setClipboardText(const std::wstring& text);
 std::wstring clipboardText();
+// Holds the clipboard open for the scope, as clipboard managers do for a moment.
+struct ClipboardHeld {
+    explicit ClipboardHeld(bool hold);
+    ~ClipboardHeld() { if (held) CloseClipboard(); }
+    bool held;
+};
 
 // While it lives, Wine shows the windows of programs with these file names without
 // handing them to a window manager. With none running (Xvfb), Wine would otherwise wait
@@ -173,13 +179,16 @@ public:
         RECT screen;
     };
     std::vector<MenuItem> menu(HWND menuWindow) const;
-    // From now on what the program starts through the shell is recorded, not started.
+    // From now on what the program starts through the shell is recorded, not started, and
+    // so are its notifications to screen readers.
     void standInForShell(HWND programWindow) const;
     struct Started {
         int count = 0;
         std::string kind, verb, file;  // kind "open" (verb, file) or "select" (file)
     };
     Started started() const;
+    // How many notifications, and the last one's text.
+    std::pair<int, std::string> announced() const;
 
 private:
     void release();

@@ -1,8 +1,8 @@
 // A hook library that the driver puts into the program's thread: it counts the check
 // list's check-change notifications (WM_COMMAND with code 40) and keeps the last one,
 // describes the font of a window and the items of a menu asked for them, and, once asked,
-// stands in for the shell where the program starts other programs; all in shared memory
-// that the driver made and reads.
+// stands in for the shell where the program starts other programs and for the screen
+// reader notifications Wine lacks; all in shared memory that the driver made and reads.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -66,6 +66,23 @@ HRESULT WINAPI recordSelect(PCIDLIST_ABSOLUTE folder, UINT, PCUITEMID_CHILD_ARRA
     SHGetPathFromIDListW(folder, path);
     started(L"select", nullptr, path);
     return S_OK;
+}
+
+HRESULT WINAPI recordAnnouncement(void*, int, int, const wchar_t* text, const wchar_t*)
+{
+    Record record(g_thread);
+    if (record) {
+        lstrcpynW(record->announcement, text ? text : L"", 64);
+        InterlockedIncrement(&record->announced);
+    }
+    return S_OK;
+}
+
+FARPROC WINAPI lookUp(HMODULE library, LPCSTR name)
+{
+    if (reinterpret_cast<ULONG_PTR>(name) > 0xFFFF && lstrcmpA(name, "UiaRaiseNotificationEvent") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&recordAnnouncement));
+    return GetProcAddress(library, name);
 }
 
 // Points the program's own imports of name at replacement.
@@ -132,6 +149,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK spyOnCommands(int code, WPARAM
                 g_thread = thread;
                 standIn("ShellExecuteExW", reinterpret_cast<void*>(&recordExecute));
                 standIn("SHOpenFolderAndSelectItems", reinterpret_cast<void*>(&recordSelect));
+                standIn("GetProcAddress", reinterpret_cast<void*>(&lookUp));
             } else {
                 record->target = reinterpret_cast<std::uint64_t>(call->hwnd);
                 record->wParam = call->wParam;

@@ -32,6 +32,10 @@ struct SpyRecord {
     wchar_t startKind[16];
     wchar_t startVerb[16];
     wchar_t startFile[520];
+    // How many UI Automation notifications the program raised from then on, and the text
+    // of the last.
+    volatile LONG announced;
+    wchar_t announcement[64];
 };
 
 // Sent to a window of the program to have the font it uses described in the record.

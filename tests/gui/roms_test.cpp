@@ -132,7 +132,7 @@ TEST(Roms, TheConsolesHeaderThePatchsOutputAndCorrectChecksums)
         clickScreen(nullptr, {(group.left + group.right) / 2, (group.top + group.bottom) / 2}, 1, Click::right);
         const HWND menu = findWindow(app.pid(), "#32768", nullptr, 5000);
         for (const CommandSpy::MenuItem& item : spy.menu(menu)) {
-            if (item.text == "Correct Checksums") {
+            if (item.text == "Correct Chec&ksums") {
                 EXPECT_FALSE(item.grayed);
                 clickScreen(nullptr, {(item.screen.left + item.screen.right) / 2, (item.screen.top + item.screen.bottom) / 2});
             }

@@ -51,13 +51,14 @@ void choose(const App& app, const CommandSpy& spy, const std::string& text)
 }
 
 // The texts of the menu that shows, "(grey)" after a greyed one and "(bold)" after the
-// default; the menu is closed again.
+// default, "-" for a separator; the menu is closed again.
 std::vector<std::string> itemsShown(const App& app, const CommandSpy& spy)
 {
     const HWND menu = waitMenu(app);
     std::vector<std::string> texts;
     for (const CommandSpy::MenuItem& item : spy.menu(menu))
-        texts.push_back(item.text + (item.grayed ? " (grey)" : "") + (item.isDefault ? " (bold)" : ""));
+        texts.push_back(item.text.empty() ? "-" : item.text + (item.grayed ? " (grey)" : "") +
+                                                      (item.isDefault ? " (bold)" : ""));
     pressKey(VK_ESCAPE);
     waitGone(menu);
     return texts;
@@ -190,8 +191,9 @@ TEST(Strokes, MenusLongPathsAndNames)
     app.clickRow(5, scaledToScreen(5));
     app.clickRow(9, scaledToScreen(5), 1, Click::shift);
     const std::vector<int> kept = app.checks();
+    EXPECT_EQ(spy.announced(), std::pair(1, std::string("35 of 40 hunks ticked.")));
     rightClick(app, IDC_HUNK_LIST);
-    choose(app, spy, "Copy Ticked Hunks");
+    choose(app, spy, "&Copy Ticked Hunks");
     std::string labels;
     for (const ListItem& item : app.list())
         if (item.check == 1)
@@ -200,38 +202,57 @@ TEST(Strokes, MenusLongPathsAndNames)
     clickButton(app.item(IDC_SELECT_NONE));
     send(app.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_HUNK_LIST)), TRUE);
     pressKey(VK_F10, false, true);
-    choose(app, spy, "Tick Hunks from Clipboard");
+    EXPECT_EQ(itemsShown(app, spy), (std::vector<std::string>{"&Copy Ticked Hunks (grey)", "&Tick Hunks from Clipboard"}))
+        << "nothing to copy";
+    pressKey(VK_F10, false, true);
+    const HWND menu = waitMenu(app);
+    pressKey('T');  // its access key
+    waitGone(menu);
+    app.settle();
     EXPECT_EQ(app.checks(), kept);
-    setClipboardText(widen(labels + "\r\n 0x999999 - 0x999999\r\n"));
-    rightClick(app, IDC_HUNK_LIST);
-    choose(app, spy, "Tick Hunks from Clipboard");
-    EXPECT_REPORT(app, app.waitForReport(), "1 line on the clipboard names no hunk of this patch.",
-                  IconKind::exclamation);
-    EXPECT_EQ(app.checks(), kept);
+    EXPECT_EQ(spy.announced(), std::pair(3, std::string("35 of 40 hunks ticked."))) << "after Select None too";
+    // Lines naming no hunk are counted; with no line naming one, or the clipboard held, no tick changes.
+    for (const auto& [clipboard, said] :
+         {std::pair{labels + "\r\n 0x999999 - 0x999999", "1 line on the clipboard names no hunk of this patch."},
+          {" 0x999999 - 0x999999\r\n", "No line on the clipboard names a hunk of this patch."},
+          {"", "Cannot open the clipboard: another program is using it."}}) {
+        if (!clipboard.empty())
+            setClipboardText(widen(clipboard));
+        const ClipboardHeld held(clipboard.empty());
+        rightClick(app, IDC_HUNK_LIST);
+        choose(app, spy, "&Tick Hunks from Clipboard");
+        EXPECT_REPORT(app, app.waitForReport(), said, IconKind::exclamation);
+        EXPECT_EQ(app.checks(), kept) << said;
+        if (held.held) {  // a copy that cannot be made says so too
+            rightClick(app, IDC_BROWSE_SOURCE);
+            choose(app, spy, "Copy &Path");
+            EXPECT_REPORT(app, app.waitForReport(), said, IconKind::exclamation);
+        }
+    }
 
     // A path row's menu, from the mouse on its Browse button.
     rightClick(app, IDC_BROWSE_SOURCE);
-    choose(app, spy, "Copy Path");
+    choose(app, spy, "Copy &Path");
     EXPECT_EQ(narrow(clipboardText()), sourcePath);
     rightClick(app, IDC_SOURCE_PATH);
-    choose(app, spy, "Copy Hashes");
+    choose(app, spy, "Copy &Hashes");
     EXPECT_EQ(narrow(clipboardText()), crlf("196608 bytes (0x30000)\n" + toolHashes(sourcePath).lines()));
 
     // The destination's: Open only once the file is there; from the keyboard on its Browse
     // button too. What they start is recorded, not started.
     rightClick(app, IDC_DEST_PATH);
-    EXPECT_EQ(itemsShown(app, spy), (std::vector<std::string>{"Open (grey) (bold)", "Correct Checksums (grey)",
-                                                               "Copy Path", "Copy Hashes (grey)",
-                                                               "Open Containing Folder"}));
+    EXPECT_EQ(itemsShown(app, spy), (std::vector<std::string>{"&Open (grey) (bold)", "-", "Copy &Path",
+                                                               "Copy &Hashes (grey)", "-", "Open Containing &Folder", "-",
+                                                               "Correct Chec&ksums (grey)"}));
     EXPECT_REPORT(app, app.patch(), kSuccess, IconKind::exclamation);
     send(app.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_BROWSE_DEST)), TRUE);
     pressKey(VK_F10, false, true);
-    choose(app, spy, "Open");
+    choose(app, spy, "&Open");
     EXPECT_EQ(spy.started().kind, "open");
     EXPECT_EQ(spy.started().verb, "");
     EXPECT_EQ(spy.started().file, destPath);
     rightClick(app, IDC_DEST_GROUP);
-    choose(app, spy, "Open Containing Folder");
+    choose(app, spy, "Open Containing &Folder");
     EXPECT_EQ(spy.started().count, 2);
     EXPECT_EQ(spy.started().kind, "select");
     EXPECT_EQ(spy.started().file, destPath);
