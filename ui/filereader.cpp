@@ -6,6 +6,7 @@
 
 #include "framework/win32/filehashes.h"
 #include "framework/win32/filelook.h"
+#include "patch/conflict.h"
 #include "patch/crc32.h"
 #include "patch/output.h"
 
@@ -106,44 +107,27 @@ private:
     bool m_failed = false;
 };
 
-// The file's bytes over the request's spans, as the blocks go by.
-class SpanBytes {
+// The file's bytes where hunks of different patches meet, as the blocks go by.
+class SpanCapture {
 public:
-    SpanBytes(const ReadRequest& request, std::uint64_t size)
+    SpanCapture(const ReadRequest& request, std::uint64_t size, bool wanted)
     {
-        if (!request.spans)
-            return;
-        m_spans = request.spans;
-        for (const auto& span : *m_spans)
-            if (span.first < size)
-                m_total += std::min(span.second, size) - span.first;
-        m_bytes.reserve(static_cast<std::size_t>(m_total));
+        if (wanted && request.spans)
+            m_bytes.reset(new SpanBytes(*request.spans, size));
     }
     void Add(std::uint64_t at, const unsigned char* data, std::size_t size)
     {
-        if (!m_spans)
-            return;
-        const std::uint64_t end = at + size;
-        for (; m_next < m_spans->size() && (*m_spans)[m_next].first < end; ++m_next) {
-            const auto& span = (*m_spans)[m_next];
-            const std::uint64_t from = std::max(span.first, at), to = std::min(span.second, end);
-            if (from < to)
-                m_bytes.insert(m_bytes.end(), data + (from - at), data + (to - at));
-            if (span.second > end)
-                break;  // goes on in the next block
-        }
+        if (m_bytes)
+            m_bytes->Add(at, data, size);
     }
     void Finish(FileFacts& facts)
     {
-        if (m_spans && m_bytes.size() == m_total)
-            facts.spanBytes = std::move(m_bytes);
+        if (m_bytes && m_bytes->Complete())
+            facts.spanBytes = m_bytes->Take();
     }
 
 private:
-    std::shared_ptr<const std::vector<std::pair<std::uint64_t, std::uint64_t>>> m_spans;
-    std::size_t m_next = 0;
-    std::uint64_t m_total = 0;
-    std::vector<unsigned char> m_bytes;
+    std::unique_ptr<SpanBytes> m_bytes;
 };
 
 // Shows the open file in the slot for the scope.
@@ -182,7 +166,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
     }
     Hashing hashing(hash && size % 1024 == kCopierHeader);
     RomScan rom(size);
-    SpanBytes spans(request, relate ? size : 0);
+    SpanCapture spans(request, size, relate);
     if (from < to || hash) {
         CBlockFile file;
         FileIdentity opened, closing;
@@ -206,8 +190,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
                 rom.Add(block.get(), got);
             }
             relating.Add(at, block.get(), got);
-            if (relate)
-                spans.Add(at, block.get(), got);
+            spans.Add(at, block.get(), got);
             at += got;
         }
         if (!file.GetIdentity(closing) || closing != opened)
@@ -223,8 +206,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
         facts.rom = rom.Finish();
     }
     relating.Finish(facts);
-    if (relate)
-        spans.Finish(facts);
+    spans.Finish(facts);
     return Read::whole;
 }
 

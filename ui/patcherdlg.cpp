@@ -24,6 +24,8 @@
 #include "framework/win32/text.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
+#include "framework/win32/checklistbox_input.h"
+#include "patch/conflict.h"
 #include "patch/correction.h"
 #include "patch/output.h"
 #include "ui/aboutdlg.h"
@@ -359,7 +361,19 @@ bool CPatcherDlg::LoadPatches(const std::string& path, bool add)
 void CPatcherDlg::ShowPatches()
 {
     const bool any = m_hunkSet.GetCount() > 0 || !m_hunkSet.Patches().empty();
-    m_rows.SetPatch(any ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom());
+    m_conflicts.reset();
+    m_conflictTicks.clear();
+    std::shared_ptr<const std::vector<ByteSpan>> spans;
+    if (m_hunkSet.Patches().size() > 1) {
+        std::vector<PatchedHunk> hunks(m_hunkSet.GetCount());
+        for (std::size_t i = 0; i < hunks.size(); ++i) {
+            const CHunk& hunk = m_hunkSet.GetHunk(i);
+            hunks[i] = {hunk.Offset(), hunk.Length(), hunk.Bytes(), m_hunkSet.PatchOf(i)};
+        }
+        m_conflicts = std::make_unique<CConflicts>(std::move(hunks), m_hunkSet.ListOrder(), m_hunkSet.GetTargetSize());
+        spans = std::make_shared<const std::vector<ByteSpan>>(m_conflicts->SourceSpans());
+    }
+    m_rows.SetPatch(any ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom(), spans);
     char count[16];
     std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(m_hunkList.GetCount()));
     m_hunkCount = count;
@@ -438,6 +452,7 @@ void CPatcherDlg::OnSelectAll()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1);
+    ShowConflicts();
     m_tips.Refresh();
     AnnounceCheckListTicks(m_hunkList);
 }
@@ -446,6 +461,7 @@ void CPatcherDlg::OnSelectNone()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 0);
+    ShowConflicts();
     m_tips.Refresh();
     AnnounceCheckListTicks(m_hunkList);
 }
@@ -454,6 +470,7 @@ void CPatcherDlg::OnInvert()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1 - m_hunkList.GetCheck(i));
+    ShowConflicts();
     m_tips.Refresh();
     AnnounceCheckListTicks(m_hunkList);
 }
@@ -520,6 +537,7 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
 {
     const auto* notification = reinterpret_cast<const NMHDR*>(header);
     if (notification->code == CLN_TICKSCHANGED && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        ShowConflicts();
         m_tips.Refresh();  // the Patch button's tip, if it shows, asks for the new ticks
         return TRUE;
     }
@@ -535,7 +553,13 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
             return TRUE;
         const std::uint32_t index = m_hunkList.GetItemData(request->item);
         if (index < m_hunkSet.GetCount())
-            request->text = m_hunkSet.HunkText(index, SourceLineOf(index));
+            request->text = HunkDescription(request->item, index);
+        return TRUE;
+    }
+    if (notification->code == CLN_COMMANDKEY && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        const auto* key = reinterpret_cast<const CheckListKey*>(header);
+        if (key->key == VK_F8)
+            GoToConflict(!key->shift);
         return TRUE;
     }
     const UINT_PTR id = notification->idFrom;
@@ -581,6 +605,8 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
             for (std::string& line : PatchFitLines(source->rom, source->seen.identity.size, stated, spans))
                 lines.push_back(std::move(line));
         }
+        for (std::string& line : AddedPatchLines())
+            lines.push_back(std::move(line));
         if (m_rows.PatchReplaced()) {
             // The hashes on disk are no longer those of the patch the list holds.
             if (view.seen == FileView::Seen::known)
@@ -592,6 +618,35 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
     const std::string clipboardHash = ClipboardHash(ShortClipboardText(m_hWnd, 256));
     // The whole path first: the row may show it shortened.
     return PathOf(row) + "\n" + ::PathRowText(row, view, lines, clipboardHash);
+}
+
+std::vector<std::string> CPatcherDlg::AddedPatchLines() const
+{
+    const std::vector<CHunkSet::Patch>& patches = m_hunkSet.Patches();
+    std::vector<std::string> lines;
+    if (patches.size() < 2)
+        return lines;
+    for (std::size_t k = 1; k < patches.size(); ++k) {
+        const std::uint32_t n = patches[k].count;
+        lines.push_back("#" + std::to_string(k + 1) + " " + patches[k].path + ", " + std::to_string(n) +
+                        (n == 1 ? " hunk." : " hunks."));
+    }
+    const std::string conflicts = ConflictSummaryLine();
+    if (!conflicts.empty())
+        lines.push_back(conflicts);
+    // Which stated size the output takes, when they differ.
+    const CHunkSet::Patch* winner = nullptr;
+    bool differ = false;
+    for (const CHunkSet::Patch& patch : patches) {
+        if (patch.targetSize == 0)
+            continue;
+        differ = differ || (winner && winner->targetSize != patch.targetSize);
+        winner = &patch;
+    }
+    if (differ)
+        lines.push_back("The patches state different output sizes: the output takes " +
+                        std::to_string(winner->targetSize) + " bytes, as " + fileNameOf(winner->path) + " states.");
+    return lines;
 }
 
 std::string CPatcherDlg::PatchButtonText(bool refreshing)
@@ -640,6 +695,11 @@ std::string CPatcherDlg::PatchButtonText(bool refreshing)
     std::string text = first;
     for (const std::string& line : lines)
         text += "\n" + line;
+    if (m_conflicts) {
+        const std::string left = ConflictsLeft(m_conflicts->Places());
+        if (!left.empty())
+            text += "\n" + left;
+    }
     return text;
 }
 
@@ -655,6 +715,10 @@ enum MenuCommand : UINT {
     kOpenFolder,
     kAddPatch,
     kRemoveAdded,
+    kNextConflict,
+    kPreviousConflict,
+    kKeepEarlier,
+    kKeepLater,
 };
 
 // Whether a file is a ROM with a checksum that does not match.
@@ -781,10 +845,20 @@ void CPatcherDlg::ShowListMenu(POINT screen)
     addItem(menu.get(), kTickFromClipboard, L"&Tick Hunks from Clipboard", count > 0 && ClipboardHasText());
     addSeparator(menu.get());
     addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    const bool conflicts = m_conflicts && m_conflicts->Places() > 0;
+    addItem(menu.get(), kNextConflict, L"&Next Conflict\tF8", conflicts);
+    addItem(menu.get(), kPreviousConflict, L"&Previous Conflict\tShift+F8", conflicts);
+    addItem(menu.get(), kKeepEarlier, L"Keep &Earlier Patches in Conflicts", conflicts);
+    addItem(menu.get(), kKeepLater, L"Keep &Later Patches in Conflicts", conflicts);
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kCopyTicked: CopyTickedHunks(); break;
     case kTickFromClipboard: TickHunksFromClipboard(); break;
     case kAddPatch: OnAddPatch(); break;
+    case kNextConflict: GoToConflict(true); break;
+    case kPreviousConflict: GoToConflict(false); break;
+    case kKeepEarlier: KeepInConflicts(true); break;
+    case kKeepLater: KeepInConflicts(false); break;
     default: break;
     }
 }
@@ -863,6 +937,7 @@ void CPatcherDlg::TickHunksFromClipboard()
     }
     for (std::size_t row = 0; row < ticks.size(); ++row)
         m_hunkList.SetCheck(static_cast<int>(row), ticks[row]);
+    ShowConflicts();
     AnnounceCheckListTicks(m_hunkList);
     if (unnamed == 1)
         report("1 line on the clipboard names no hunk of this patch.");
@@ -929,7 +1004,88 @@ void CPatcherDlg::ShowRelations()
             dimmed[i] = ChangesNothing(source->relations[i]);
     }
     DimCheckListItems(m_hunkList, std::move(dimmed));
+    // What changes the source is what conflicts are made of.
+    if (m_conflicts) {
+        if (source)
+            m_conflicts->SetSource(source->spanBytes, source->seen.identity.size);
+        else
+            m_conflicts->ClearSource();
+        m_conflictTicks.clear();
+    }
+    ShowConflicts();
     CheckListDescriptionsChanged(m_hunkList);
+}
+
+void CPatcherDlg::ShowConflicts()
+{
+    if (!m_conflicts) {
+        MarkCheckListItems(m_hunkList, {});
+        return;
+    }
+    const int count = m_hunkList.GetCount();
+    std::vector<int> ticks(static_cast<std::size_t>(count));
+    for (int row = 0; row < count; ++row)
+        ticks[static_cast<std::size_t>(row)] = m_hunkList.GetCheck(row) == 1;
+    // A stroke changes a few ticks: only their bytes are weighed again.
+    std::vector<std::size_t> changed;
+    if (m_conflictTicks.size() == ticks.size()) {
+        for (std::size_t row = 0; row < ticks.size() && changed.size() <= 64; ++row)
+            if (ticks[row] != m_conflictTicks[row])
+                changed.push_back(row);
+    }
+    if (m_conflictTicks.size() != ticks.size() || changed.size() > 64) {
+        m_conflicts->SetTicks(ticks);
+    } else {
+        for (const std::size_t row : changed)
+            m_conflicts->SetTick(row, ticks[row] != 0);
+    }
+    m_conflictTicks = std::move(ticks);
+    std::vector<bool> marked(m_hunkSet.GetCount());
+    for (std::size_t i = 0; i < marked.size(); ++i)
+        marked[i] = m_conflicts->InConflict(static_cast<std::uint32_t>(i));
+    MarkCheckListItems(m_hunkList, std::move(marked));
+}
+
+std::string CPatcherDlg::HunkDescription(int row, std::uint32_t index) const
+{
+    std::string text = m_hunkSet.HunkText(index, SourceLineOf(index));
+    if (!m_conflicts)
+        return text;
+    const std::string lines = OverlapLines(m_conflicts->OverlapsOf(index),
+                                           [&](std::uint32_t other) { return m_conflicts->Name(other); });
+    static const char kWins[] = "Where ticked hunks overlap, the one lower in the list wins.";
+    const std::size_t at = text.find(kWins);
+    if (!lines.empty() && at != std::string::npos)
+        text.insert(at + sizeof kWins - 1, "\n" + lines);
+    if (m_hunkList.GetCheck(row) == 1 && m_conflicts->InConflict(index))
+        text = std::string(kConflictLine) + "\n" + text;
+    return text;
+}
+
+void CPatcherDlg::GoToConflict(bool forward)
+{
+    if (!m_conflicts)
+        return;
+    const int caret = static_cast<int>(SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, LB_GETCARETINDEX, 0, 0));
+    const int row = m_conflicts->NextConflict(caret, forward);
+    if (row >= 0)
+        MoveCheckListCaret(m_hunkList, row);
+}
+
+void CPatcherDlg::KeepInConflicts(bool earlier)
+{
+    if (!m_conflicts)
+        return;
+    ShowConflicts();
+    for (const std::size_t row : m_conflicts->Settle(earlier))
+        m_hunkList.SetCheck(static_cast<int>(row), 0);
+    ShowConflicts();
+    m_tips.Refresh();
+}
+
+std::string CPatcherDlg::ConflictSummaryLine() const
+{
+    return m_conflicts ? ConflictSummary(m_conflicts->Places(), m_conflicts->LostBytes()) : std::string();
 }
 
 void CPatcherDlg::ShowChanges(bool source)

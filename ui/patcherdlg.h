@@ -13,6 +13,7 @@
 #include "framework/win32/folderwatch.h"
 #include "framework/win32/gdi.h"
 #include "framework/win32/tooltip.h"
+#include "patch/conflict.h"
 #include "patch/hunkset.h"
 #include "patch/relation.h"
 #include "ui/filereader.h"
@@ -75,6 +76,10 @@ private:
     // source and the ticks as they are; empty while Patch has no source or patch to use.
     // A tip that only shows what came asks for nothing it asked for already.
     std::string PatchButtonText(bool refreshing);
+    // The Patch row's lines of the added patches: each one's hunks, their conflicts and
+    // their sizes; none with one patch.
+    std::vector<std::string> AddedPatchLines() const;
+    std::string ConflictSummaryLine() const;
     void OnCorrectChecksums();
     void OnAddPatch();
     void OnRemoveAddedPatches();
@@ -98,6 +103,11 @@ private:
     std::string SourceLineOf(std::size_t index) const;
     // Greys the rows whose hunks change nothing, once that is known.
     void ShowRelations();
+    // Marks the ticked rows in a conflict with another patch's, for the ticks as they are.
+    void ShowConflicts();
+    std::string HunkDescription(int row, std::uint32_t index) const;
+    void GoToConflict(bool forward);
+    void KeepInConflicts(bool earlier);
     static const Command<CPatcherDlg> kCommands[];
     static const Message<CPatcherDlg> kMessages[];
 
@@ -115,6 +125,8 @@ private:
     CFileReader m_reader;
     CFolderWatch m_watch;
     CFileRows m_rows;      // what the window knows of its three files
+    std::unique_ptr<CConflicts> m_conflicts;  // with two or more patches
+    std::vector<int> m_conflictTicks;                // the ticks it was last told
     bool m_marks = false;  // the list's font leaves room for the patches' marks
     bool m_refreshing = false;  // the tips ask for their texts again: ask the reader nothing anew
     std::shared_ptr<const OutputRequest> m_outputFor;  // the last output asked for

@@ -129,6 +129,16 @@ bool keepsTyping(WPARAM key)
 
 }  // namespace
 
+void MoveCheckListCaret(CCheckListBox& list, int row)
+{
+    const HWND window = list.impl().hwnd;
+    if (!window || row < 0 || row >= list.GetCount())
+        return;
+    if (row != caretOf(window))
+        moveCaret(list, window, row);
+    ShowCheckListTipSoon(window);
+}
+
 void ToggleCheckListRow(CCheckListBox& list, HWND window, int row)
 {
     list.SetCheck(row, list.GetCheck(row) == 0 ? 1 : 0);
@@ -167,6 +177,14 @@ bool CheckListInput(CCheckListBox& list, HWND window, UINT message, WPARAM wPara
     case WM_KEYDOWN: {
         if (!keepsTyping(wParam))
             impl.typed.clear();
+        if (wParam == VK_F8) {
+            // The owner's to act on: a key of its own commands.
+            CheckListKey key{{window, static_cast<UINT_PTR>(GetDlgCtrlID(window)), CLN_COMMANDKEY}, VK_F8,
+                             GetKeyState(VK_SHIFT) < 0};
+            SendMessageA(GetParent(window), WM_NOTIFY, key.hdr.idFrom, reinterpret_cast<LPARAM>(&key));
+            result = 0;
+            return true;
+        }
         if (wParam == VK_SPACE) {
             result = 0;
             // A held key repeats: one toggle a press.

@@ -20,6 +20,9 @@ struct CCheckListBox::Impl {
     bool redrawOff = false;         // WM_SETREDRAW FALSE seen: a whole repaint follows
     HTHEME theme = nullptr;         // owned: the button style's check boxes; none when classic
     std::vector<bool> dimmed;       // by item data: labels drawn in grey
+    std::vector<bool> marked;       // by item data: the warning icon at the row's right end
+    HICON markIcon = nullptr;       // owned: the warning icon at markSize
+    int markSize = 0;
     std::wstring accessibleName;    // what screen readers call the list; the platform's guess when empty
     std::string dimmedNote;         // what they hear first of a dimmed item
     std::wstring tickCount;         // what they are told of the ticks after many changed: "%1 of %2"

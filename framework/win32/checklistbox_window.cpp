@@ -153,9 +153,25 @@ std::string itemText(HWND list, UINT index)
     return text;
 }
 
+// The system's warning icon at size, as the shell scales it down; a plain load of the
+// image at that size where the common controls have no such call.
+HICON warningIcon(int size)
+{
+    using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto scaleDown = [] {
+        const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+        return controls ? reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(GetProcAddress(controls, "LoadIconWithScaleDown")))
+                        : nullptr;
+    }();
+    HICON icon = nullptr;
+    if (scaleDown && SUCCEEDED(scaleDown(nullptr, MAKEINTRESOURCEW(32515) /* IDI_WARNING */, size, size, &icon)))
+        return icon;
+    return static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32515), IMAGE_ICON, size, size, 0));
+}
+
 // Every request repaints the whole row, focus included, so nothing depends on what
 // an earlier request left on the screen.
-void drawItem(const DRAWITEMSTRUCT& item, const CCheckListBox::Impl& impl)
+void drawItem(const DRAWITEMSTRUCT& item, CCheckListBox::Impl& impl)
 {
     HDC dc = item.hDC;
     const RECT row = item.rcItem;
@@ -177,9 +193,21 @@ void drawItem(const DRAWITEMSTRUCT& item, const CCheckListBox::Impl& impl)
 
     RECT label = row;
     label.left += CheckAreaWidth();
+    const std::uint32_t data = ItemDataOfWord(item.itemData);
+    if (data < impl.marked.size() && impl.marked[data]) {
+        const int size = std::max(1, height - 2);
+        if (impl.markSize != size) {
+            if (impl.markIcon)
+                DestroyIcon(impl.markIcon);
+            impl.markIcon = warningIcon(size);
+            impl.markSize = size;
+        }
+        label.right -= size + 2;
+        if (impl.markIcon)
+            DrawIconEx(dc, label.right + 1, row.top + (height - size) / 2, impl.markIcon, size, size, 0, nullptr, DI_NORMAL);
+    }
     const std::string text = itemText(item.hwndItem, item.itemID);
     SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
-    const std::uint32_t data = ItemDataOfWord(item.itemData);
     const bool dim = !enabled || (data < impl.dimmed.size() && impl.dimmed[data]);
     TextColours colours(dc, GetSysColor(dim ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW),
                         TRANSPARENT);
@@ -251,6 +279,7 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
     if (message == LB_RESETCONTENT) {
         list.impl().dimmed.clear();
         list.impl().heardRow = -1;  // what was heard was of other items
+        list.impl().marked.clear();
     }
     if (message == ReflectedMessage()) {
         if (wParam == WM_DRAWITEM) {
@@ -331,6 +360,10 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             ForgetAnnouncements(window);
         list->impl().announced = false;
         list->impl().heardRow = -1;
+        if (list->impl().markIcon)
+            DestroyIcon(list->impl().markIcon);
+        list->impl().markIcon = nullptr;
+        list->impl().markSize = 0;
         list->impl().hwnd = nullptr;
         list->impl().listBoxProc = nullptr;
         list->impl().checks.clear();
@@ -398,6 +431,26 @@ void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed)
     impl.dimmed = std::move(dimmed);
     if (impl.hwnd)
         InvalidateRect(impl.hwnd, nullptr, FALSE);
+}
+
+void MarkCheckListItems(CCheckListBox& list, std::vector<bool> marked)
+{
+    CCheckListBox::Impl& impl = list.impl();
+    if (impl.marked == marked)
+        return;
+    impl.marked = std::move(marked);
+    if (impl.hwnd)
+        InvalidateRect(impl.hwnd, nullptr, FALSE);
+}
+
+void RedrawCheckListRows(CCheckListBox& list, const std::vector<int>& rows)
+{
+    const HWND window = list.impl().hwnd;
+    for (const int row : rows) {
+        RECT rect;
+        if (window && SendMessageA(window, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)) != LB_ERR)
+            InvalidateRect(window, &rect, FALSE);
+    }
 }
 
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list)
