@@ -85,7 +85,7 @@ int screenshotPoses()
 
         // A second patch, added from the list's menu, that writes some of the same bytes.
         support::PatchFile added;
-        added.literal(0x2A20, randomBytes(0x20, 50));
+        added.literal(0x11C0, randomBytes(0x20, 50));
         added.literal(0x0150, patch.records[1].bytes);
         const std::string addedPath = joinPath(folder, "bugfix.ips");
         writeFile(addedPath, added.encode());
