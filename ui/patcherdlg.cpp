@@ -334,6 +334,9 @@ bool CPatcherDlg::LoadPatches(const std::string& path, bool add)
     // the list no longer holds.
     bool loaded = false;
     std::exception_ptr escaped;
+    // It points into the hunks the load is about to replace; ShowPatches makes it anew.
+    m_conflicts.reset();
+    m_conflictTicks.clear();
     {
         // Repainting after every one of many thousand insertions would take longer
         // than reading the patch.
@@ -413,12 +416,14 @@ void CPatcherDlg::AddPatch(const std::string& path)
             return;
         }
     }
-    if (LoadPatches(path, true))
-        ShowPatches();
+    LoadPatches(path, true);
+    ShowPatches();
 }
 
 void CPatcherDlg::OnRemoveAddedPatches()
 {
+    m_conflicts.reset();
+    m_conflictTicks.clear();
     {
         CheckListRedrawOff quiet(m_hunkList);
         m_hunkSet.RemoveAddedPatches(m_hunkList);
