@@ -359,6 +359,12 @@ TEST(Strokes, PatchesTogether)
     EXPECT_TRUE(waitUntil([&] { return caretOf(app) == 2; }, 3000)) << caretOf(app);
     pressKey(VK_F8);
     EXPECT_TRUE(waitUntil([&] { return caretOf(app) == 3; }, 3000)) << caretOf(app);
+    // A patch loaded already is not added again.
+    rightClick(app, IDC_HUNK_LIST);
+    choose(app, spy, "&Add Patch...");
+    app.chooseInDialog(b);
+    EXPECT_REPORT(app, app.waitForReport(), std::string("B translation.ips is loaded already."), IconKind::exclamation);
+    EXPECT_EQ(app.list().size(), rows.size());
     rightClick(app, IDC_HUNK_LIST);
     choose(app, spy, "Keep &Earlier Patches in Conflicts");
     EXPECT_EQ(app.checks(), (std::vector<int>{1, 1, 1, 0, 0, 1}));
