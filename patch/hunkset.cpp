@@ -284,6 +284,19 @@ std::vector<int> CHunkSet::TicksFromLabels(const std::string& text, std::size_t&
     return ticks;
 }
 
+bool CHunkSet::OpenPatch(const std::string& path, CFile& file, Patch& patch)
+{
+    if (!file.Open(path.c_str(), CFile::modeRead)) {
+        report("Cannot open the patch file for reading.", ReportIcon::stop);
+        return false;
+    }
+    patch.path = path;
+    FileIdentity identity;
+    if (file.GetIdentity(identity))
+        patch.loadedFrom = identity;
+    return true;
+}
+
 bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
 {
     RemoveAll();
@@ -291,15 +304,9 @@ bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
     m_targetSize = 0;
 
     CFile file;
-    if (!file.Open(path.c_str(), CFile::modeRead)) {
-        report("Cannot open the patch file for reading.", ReportIcon::stop);
-        return false;
-    }
     Patch patch;
-    patch.path = path;
-    FileIdentity identity;
-    if (file.GetIdentity(identity))
-        patch.loadedFrom = identity;
+    if (!OpenPatch(path, file, patch))
+        return false;
     // Nothing of a patch that fails part way may stay behind to be applied.
     const char* failure = nullptr;
     try {
@@ -335,16 +342,10 @@ bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
 bool CHunkSet::AddPatch(const std::string& path, CCheckListBox& list)
 {
     CFile file;
-    if (!file.Open(path.c_str(), CFile::modeRead)) {
-        report("Cannot open the patch file for reading.", ReportIcon::stop);
-        return false;
-    }
     Patch patch;
-    patch.path = path;
+    if (!OpenPatch(path, file, patch))
+        return false;
     patch.first = static_cast<std::uint32_t>(GetCount());
-    FileIdentity identity;
-    if (file.GetIdentity(identity))
-        patch.loadedFrom = identity;
     const std::vector<int> ticks = TicksByIndex(list);
     const std::vector<std::uint32_t> rows = m_listOrder;
     // What was loaded before, as it was, whatever fails.

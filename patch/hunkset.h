@@ -79,6 +79,8 @@ public:
 private:
     void RemoveAll();
     bool ReadRecords(class CFile& file, std::uint32_t& targetSize);
+    // Opens the patch at path, or reports why not; patch gets its path and identity.
+    static bool OpenPatch(const std::string& path, CFile& file, Patch& patch);
     // Fills the emptied list in label order; a row is ticked as ticks says of its hunk
     // index, or at all if ticks does not reach it.
     bool FillList(CCheckListBox& list, const std::vector<int>& ticks = {});
