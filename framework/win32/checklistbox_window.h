@@ -43,6 +43,9 @@ void NameCheckList(CCheckListBox& list, const std::wstring& name);
 // The window must be destroyed before list; it lets go of list when it is.
 bool AttachCheckList(CCheckListBox& list, HWND control);
 
+// The check of item index of a check list's window; 0 when window is no check list.
+int CheckListItemCheck(HWND window, int index);
+
 // Toggles item index of a check list's window as a click on its box does, the owner's
 // notification included. False when window is no check list or has no such item.
 bool ToggleCheckListItem(HWND window, int index);
