@@ -40,27 +40,16 @@ int caretOf(HWND window)
 }
 
 // Gives every row from the anchor to row, both included, the tick a plain click would
-// give row; the anchor stays. Each row that changes is told as a toggle is, but the
-// rows out of view are not measured one by one: they cannot be redrawn.
+// give row; the anchor stays. Each row that changes is told as a toggle is.
 void tickRange(CCheckListBox& list, HWND window, int row)
 {
-    CCheckListBox::Impl& impl = list.impl();
     const int state = list.GetCheck(row) == 0 ? 1 : 0;
-    const int first = std::min(impl.anchor, row), last = std::max(impl.anchor, row);
-    const int top = static_cast<int>(SendMessageA(window, LB_GETTOPINDEX, 0, 0));
-    const LRESULT height = SendMessageA(window, LB_GETITEMHEIGHT, 0, 0);
-    RECT client;
-    GetClientRect(window, &client);
-    const int inView = height > 0 ? static_cast<int>(client.bottom / height) + 1 : 0;
+    const int first = std::min(list.impl().anchor, row), last = std::max(list.impl().anchor, row);
     const Owner owner(window);
     for (int i = first; i <= last; ++i) {
-        const ULONG_PTR word = impl.raw(i);
-        if (word == static_cast<ULONG_PTR>(LB_ERR) || CheckOfWord(word) == state)
+        if (list.GetCheck(i) == state)
             continue;
-        if (!impl.write(i, WordWithCheck(word, state)))
-            continue;
-        if (i >= top && i < top + inView)
-            impl.showCheck(i, true);
+        list.SetCheck(i, state);
         owner.tell();
     }
     owner.toldAll();

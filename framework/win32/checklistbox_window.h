@@ -55,6 +55,9 @@ bool AttachCheckList(CCheckListBox& list, HWND control);
 // The check list whose window window is, or null.
 CCheckListBox* CheckListOfWindow(HWND window);
 
+// The check of item index of a check list's window; 0 when window is no check list.
+int CheckListItemCheck(HWND window, int index);
+
 // Toggles item index of a check list's window as a click on its box does, the owner's
 // notification included. False when window is no check list or has no such item.
 bool ToggleCheckListItem(HWND window, int index);
