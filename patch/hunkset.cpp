@@ -90,6 +90,8 @@ void CHunkSet::RemoveAll()
     m_hunks.RemoveAll();
     m_spans.clear();
     m_listOrder.clear();
+    m_patches.clear();
+    m_targetSize = 0;
 }
 
 const CHunk& CHunkSet::GetHunk(std::size_t index) const { return *static_cast<const CHunk*>(m_hunks[index]); }
@@ -100,7 +102,7 @@ std::string CHunkSet::Label(std::uint32_t offset, std::uint32_t length)
     return formatLabel(text, offset, length);
 }
 
-bool CHunkSet::ReadRecords(CFile& file)
+bool CHunkSet::ReadRecords(CFile& file, std::uint32_t& targetSize)
 {
     std::unique_ptr<unsigned char[]> scratch(new unsigned char[kScratchSize]);
     unsigned char field[5];
@@ -133,33 +135,43 @@ bool CHunkSet::ReadRecords(CFile& file)
         hunk.release();
     }
     if (readField(file, field, 3))
-        m_targetSize = bigEndian(field, 3);
+        targetSize = bigEndian(field, 3);
     return true;
 }
 
-bool CHunkSet::FillList(CCheckListBox& list)
+bool CHunkSet::FillList(CCheckListBox& list, const std::vector<int>& ticks)
 {
     // The labels are sorted here, as the list would sort them, and appended in that
     // order: a sorted insertion per item would move items around and cost time that
     // grows with the list. Equal labels stay in file order, so the later record wins.
+    // A later patch's rows follow an earlier one's of the same label: the label with
+    // its mark sorts after the label alone, and "#2" before "#3".
     struct Entry {
         std::uint64_t key;
         std::uint32_t index, offset, length;
+        int patch;
     };
     std::vector<Entry> order(m_hunks.GetSize());
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Span& span = m_spans[i];
-        order[i] = {labelKey(span.offset, span.length), static_cast<std::uint32_t>(i), span.offset, span.length};
+        order[i] = {labelKey(span.offset, span.length), static_cast<std::uint32_t>(i), span.offset, span.length,
+                    PatchOf(i)};
     }
-    std::stable_sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
-    list.InitStorage(static_cast<int>(order.size()), order.size() * kTypicalLabelBytes);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.patch < b.patch; });
+    list.ResetContent();
+    list.InitStorage(static_cast<int>(order.size()), order.size() * (kTypicalLabelBytes + (m_patches.size() > 1 ? 4 : 0)));
+    m_listOrder.clear();
     m_listOrder.reserve(order.size());
     char label[kLabelSize];
     for (const Entry& entry : order) {
-        const int position = list.AppendString(formatLabel(label, entry.offset, entry.length));
+        formatLabel(label, entry.offset, entry.length);
+        if (entry.patch > 1)
+            std::snprintf(label + std::strlen(label), 5, "  #%d", entry.patch);
+        const int position = list.AppendString(label);
         if (position < 0 || list.SetItemData(position, entry.index) < 0)
             return false;
-        list.SetCheck(position, 1);
+        list.SetCheck(position, entry.index < ticks.size() ? ticks[entry.index] : 1);
         m_listOrder.push_back(entry.index);
     }
     return true;
@@ -167,8 +179,45 @@ bool CHunkSet::FillList(CCheckListBox& list)
 
 std::string CHunkSet::LabelAt(std::size_t row) const
 {
-    const Span& span = m_spans[m_listOrder[row]];
-    return Label(span.offset, span.length);
+    const std::uint32_t index = m_listOrder[row];
+    const Span& span = m_spans[index];
+    const int patch = PatchOf(index);
+    return Label(span.offset, span.length) + (patch > 1 ? "  #" + std::to_string(patch) : std::string());
+}
+
+int CHunkSet::PatchOf(std::size_t index) const
+{
+    int patch = 1;
+    for (std::size_t k = 1; k < m_patches.size() && index >= m_patches[k].first; ++k)
+        patch = static_cast<int>(k) + 1;
+    return patch;
+}
+
+std::vector<int> CHunkSet::TicksByIndex(CCheckListBox& list) const
+{
+    std::vector<int> ticks(GetCount(), 1);
+    for (int row = 0; row < list.GetCount(); ++row) {
+        const std::uint32_t index = list.GetItemData(row);
+        if (index < ticks.size())
+            ticks[index] = list.GetCheck(row);
+    }
+    return ticks;
+}
+
+void CHunkSet::DropHunksFrom(std::size_t first)
+{
+    for (std::size_t i = first; i < m_hunks.GetSize(); ++i)
+        delete m_hunks[i];
+    m_hunks.SetSize(first);
+    m_spans.resize(first);
+}
+
+void CHunkSet::StateSize()
+{
+    m_targetSize = 0;
+    for (const Patch& patch : m_patches)
+        if (patch.targetSize != 0)
+            m_targetSize = patch.targetSize;
 }
 
 int CHunkSet::FindRow(std::uint32_t offset) const
@@ -218,8 +267,12 @@ std::vector<int> CHunkSet::TicksFromLabels(const std::string& text, std::size_t&
     std::vector<int> ticks(m_listOrder.size(), 0);
     char label[kLabelSize];
     for (std::size_t row = 0; row < ticks.size(); ++row) {
-        const Span& span = m_spans[m_listOrder[row]];
-        const auto line = named.find(trimmed(formatLabel(label, span.offset, span.length)));
+        const std::uint32_t index = m_listOrder[row];
+        const Span& span = m_spans[index];
+        formatLabel(label, span.offset, span.length);
+        if (const int patch = PatchOf(index); patch > 1)
+            std::snprintf(label + std::strlen(label), 5, "  #%d", patch);
+        const auto line = named.find(trimmed(label));
         if (line != named.end() && line->second > 0) {
             ticks[row] = 1;
             --line->second;
@@ -231,27 +284,38 @@ std::vector<int> CHunkSet::TicksFromLabels(const std::string& text, std::size_t&
     return ticks;
 }
 
+bool CHunkSet::OpenPatch(const std::string& path, CFile& file, Patch& patch)
+{
+    if (!file.Open(path.c_str(), CFile::modeRead)) {
+        report("Cannot open the patch file for reading.", ReportIcon::stop);
+        return false;
+    }
+    patch.path = path;
+    FileIdentity identity;
+    if (file.GetIdentity(identity))
+        patch.loadedFrom = identity;
+    return true;
+}
+
 bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
 {
     RemoveAll();
     list.ResetContent();
     m_targetSize = 0;
-    m_loadedFrom.reset();
 
     CFile file;
-    if (!file.Open(path.c_str(), CFile::modeRead)) {
-        report("Cannot open the patch file for reading.", ReportIcon::stop);
+    Patch patch;
+    if (!OpenPatch(path, file, patch))
         return false;
-    }
-    FileIdentity identity;
-    if (file.GetIdentity(identity))
-        m_loadedFrom = identity;
     // Nothing of a patch that fails part way may stay behind to be applied.
     const char* failure = nullptr;
     try {
-        if (!ReadRecords(file))
+        if (!ReadRecords(file, patch.targetSize))
             failure = "Patch is not a valid IPS file.";
         file.Close();
+        patch.count = static_cast<std::uint32_t>(GetCount());
+        m_patches.push_back(patch);
+        StateSize();
         if (!failure && !FillList(list))
             failure = "Insufficient memory to complete operation.";
     } catch (const CMemoryException&) {
@@ -273,6 +337,64 @@ bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
         return false;
     }
     return true;
+}
+
+bool CHunkSet::AddPatch(const std::string& path, CCheckListBox& list)
+{
+    CFile file;
+    Patch patch;
+    if (!OpenPatch(path, file, patch))
+        return false;
+    patch.first = static_cast<std::uint32_t>(GetCount());
+    const std::vector<int> ticks = TicksByIndex(list);
+    const std::vector<std::uint32_t> rows = m_listOrder;
+    // What was loaded before, as it was, whatever fails.
+    const auto restore = [&] {
+        DropHunksFrom(patch.first);
+        if (m_patches.size() > 1 && m_patches.back().first == patch.first)
+            m_patches.pop_back();
+        StateSize();
+        FillList(list, ticks);
+    };
+    const char* failure = nullptr;
+    try {
+        if (!ReadRecords(file, patch.targetSize))
+            failure = "Patch is not a valid IPS file.";
+        file.Close();
+        if (!failure) {
+            patch.count = static_cast<std::uint32_t>(GetCount() - patch.first);
+            m_patches.push_back(patch);
+            StateSize();
+            if (!FillList(list, ticks))
+                failure = "Insufficient memory to complete operation.";
+        }
+    } catch (const CMemoryException&) {
+        failure = "Insufficient memory to complete operation.";
+    } catch (const std::bad_alloc&) {
+        failure = "Insufficient memory to complete operation.";
+    } catch (...) {
+        file.Abort();
+        restore();
+        throw;
+    }
+    if (failure) {
+        file.Abort();
+        restore();
+        report(failure, ReportIcon::stop);
+        return false;
+    }
+    return true;
+}
+
+void CHunkSet::RemoveAddedPatches(CCheckListBox& list)
+{
+    if (m_patches.size() < 2)
+        return;
+    const std::vector<int> ticks = TicksByIndex(list);
+    DropHunksFrom(m_patches[1].first);
+    m_patches.resize(1);
+    StateSize();
+    FillList(list, ticks);
 }
 
 void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckListBox& list)

@@ -1,5 +1,6 @@
 #pragma once
-// The loaded patch: its hunks in file order and the output size it states.
+// The loaded patches: their hunks in file order, one patch after the other, and the output
+// size they state. Most users load one; with several, each row's label carries its patch.
 
 #include <cstdint>
 #include <optional>
@@ -27,9 +28,30 @@ public:
     // destination. Every outcome ends in one report.
     void ApplyPatch(std::string source, std::string destination, CCheckListBox& list);
 
+    // Adds the patch at path after those loaded: its hunks follow theirs (hunk indices go
+    // on), its rows are ticked, and every other row keeps its tick. On failure nothing of
+    // what was loaded changes, the list included, and the user has been told why.
+    bool AddPatch(const std::string& path, CCheckListBox& list);
+    // Keeps the first patch alone, with its ticks.
+    void RemoveAddedPatches(CCheckListBox& list);
+
+    // The output size: the one stated by the last patch that states one; 0 for none.
     std::uint32_t GetTargetSize() const { return m_targetSize; }
-    // The patch file as the last load read it; none when it could not tell.
-    const std::optional<FileIdentity>& LoadedFrom() const { return m_loadedFrom; }
+    struct Patch {
+        std::string path;
+        std::optional<FileIdentity> loadedFrom;  // the file as the load read it; none when it could not tell
+        std::uint32_t targetSize = 0;            // as this patch states it
+        std::uint32_t first = 0, count = 0;      // its hunk indices
+    };
+    // In the order they were loaded: the first, then each added one.
+    const std::vector<Patch>& Patches() const { return m_patches; }
+    // The number, from 1, of the patch hunk index is of.
+    int PatchOf(std::size_t index) const;
+    // The first patch's file as the load read it.
+    std::optional<FileIdentity> LoadedFrom() const
+    {
+        return m_patches.empty() ? std::nullopt : m_patches.front().loadedFrom;
+    }
     std::size_t GetCount() const { return m_hunks.GetSize(); }
     const CHunk& GetHunk(std::size_t index) const;
 
@@ -56,11 +78,18 @@ public:
 
 private:
     void RemoveAll();
-    bool ReadRecords(class CFile& file);
-    bool FillList(CCheckListBox& list);
+    bool ReadRecords(class CFile& file, std::uint32_t& targetSize);
+    // Opens the patch at path, or reports why not; patch gets its path and identity.
+    static bool OpenPatch(const std::string& path, CFile& file, Patch& patch);
+    // Fills the emptied list in label order; a row is ticked as ticks says of its hunk
+    // index, or at all if ticks does not reach it.
+    bool FillList(CCheckListBox& list, const std::vector<int>& ticks = {});
+    std::vector<int> TicksByIndex(CCheckListBox& list) const;
+    void DropHunksFrom(std::size_t first);
+    void StateSize();
 
     std::uint32_t m_targetSize = 0;
-    std::optional<FileIdentity> m_loadedFrom;
+    std::vector<Patch> m_patches;
     CObArray m_hunks;
     // Each hunk's offset and length again, side by side: what walks over every hunk
     // (sorting, overlaps) reads them in order instead of from hunk after hunk.

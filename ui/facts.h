@@ -44,6 +44,7 @@ struct FileFacts {
     std::shared_ptr<const HunkSnapshot> relationsOf;  // the hunks of relations; null when there are none
     std::vector<HunkRelation> relations;             // by hunk index
     bool relationsFailed = false;  // those of relationsOf ran out of memory: the hunks say nothing of the file
+    std::vector<unsigned char> spanBytes;  // the file's bytes over the request's spans, with the relations
 };
 
 // Whether the reader read all it reads of the file.
@@ -60,6 +61,9 @@ struct ReadRequest {
     // Relations wanted of these hunks, unless relationsKnown (at hashedAt).
     std::shared_ptr<const HunkSnapshot> hunks;
     bool relationsKnown = false;
+    // Where hunks of different patches write the same bytes: the file's bytes there come
+    // with the relations (those past its end are not there to give).
+    std::shared_ptr<const std::vector<std::pair<std::uint64_t, std::uint64_t>>> spans;
 };
 
 // What Patch would write from the source as it stands, with these ticks.

@@ -6,6 +6,7 @@
 
 #include "framework/win32/filehashes.h"
 #include "framework/win32/filelook.h"
+#include "patch/conflict.h"
 #include "patch/crc32.h"
 #include "patch/output.h"
 
@@ -106,6 +107,29 @@ private:
     bool m_failed = false;
 };
 
+// The file's bytes where hunks of different patches meet, as the blocks go by.
+class SpanCapture {
+public:
+    SpanCapture(const ReadRequest& request, std::uint64_t size, bool wanted)
+    {
+        if (wanted && request.spans)
+            m_bytes.reset(new SpanBytes(*request.spans, size));
+    }
+    void Add(std::uint64_t at, const unsigned char* data, std::size_t size)
+    {
+        if (m_bytes)
+            m_bytes->Add(at, data, size);
+    }
+    void Finish(FileFacts& facts)
+    {
+        if (m_bytes && m_bytes->Complete())
+            facts.spanBytes = m_bytes->Take();
+    }
+
+private:
+    std::unique_ptr<SpanBytes> m_bytes;
+};
+
 // Shows the open file in the slot for the scope.
 class InSlot {
 public:
@@ -142,6 +166,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
     }
     Hashing hashing(hash && size % 1024 == kCopierHeader);
     RomScan rom(size);
+    SpanCapture spans(request, size, relate);
     if (from < to || hash) {
         CBlockFile file;
         FileIdentity opened, closing;
@@ -165,6 +190,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
                 rom.Add(block.get(), got);
             }
             relating.Add(at, block.get(), got);
+            spans.Add(at, block.get(), got);
             at += got;
         }
         if (!file.GetIdentity(closing) || closing != opened)
@@ -180,6 +206,7 @@ Read readOnce(const ReadRequest& request, const PathLook& before, bool hash, boo
         facts.rom = rom.Finish();
     }
     relating.Finish(facts);
+    spans.Finish(facts);
     return Read::whole;
 }
 

@@ -24,6 +24,8 @@
 #include "framework/win32/text.h"
 #include "framework/win32/waitcursor.h"
 #include "framework/win32/winapp.h"
+#include "framework/win32/checklistbox_input.h"
+#include "patch/conflict.h"
 #include "patch/correction.h"
 #include "patch/output.h"
 #include "ui/aboutdlg.h"
@@ -82,15 +84,16 @@ OwnedFont createListFont(int height)
 // 10 points on this screen, or as much less as it takes for a label to fit beside the
 // check box with the scroll bar shown: the dialog's font, and so the list, may grow
 // less than the screen's DPI (a bitmap face does).
-OwnedFont chooseListFont(HWND list)
+OwnedFont chooseListFont(HWND list, bool marks)
 {
     RECT client;
     GetClientRect(list, &client);
     int room = client.right - CheckAreaWidth();
     if (!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL))
         room -= GetSystemMetrics(SM_CXVSCROLL);  // hidden while the list is short
-    // Labels of six-digit offsets are all as wide as this one in a monospaced face.
-    const std::string widest = CHunkSet::Label(0, 1);
+    // Labels of six-digit offsets are all as wide as this one in a monospaced face, and
+    // so are the patches' marks.
+    const std::string widest = CHunkSet::Label(0, 1) + (marks ? "  #9" : "");
     WindowDC dc(list);
     for (int height = ScreenDpi() * 100 / 720;; --height) {
         OwnedFont font = createListFont(height);
@@ -101,6 +104,11 @@ OwnedFont chooseListFont(HWND list)
             return font;
     }
 }
+
+// Velquin holds this many patches at most.
+constexpr std::size_t kMostPatches = 9;
+
+std::string fileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
 bool endsWith(const std::wstring& text, const wchar_t* suffix)
 {
@@ -142,6 +150,26 @@ std::wstring droppedFile(HDROP drop)
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return {};
     return path;
+}
+
+// The files of a drop of several, when every one is an .ips file, in name order (letter
+// case aside); empty for one file, or for anything else among them.
+std::vector<std::wstring> droppedPatches(HDROP drop)
+{
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
+    for (UINT i = 0; count > 1 && i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, &path[0], static_cast<UINT>(path.size())));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (!endsWith(path, L".ips") || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return {};
+        paths.push_back(std::move(path));
+    }
+    const auto name = [](const std::wstring& path) { return path.c_str() + path.find_last_of(L"\\/") + 1; };
+    std::sort(paths.begin(), paths.end(),
+              [&](const std::wstring& a, const std::wstring& b) { return lstrcmpiW(name(a), name(b)) < 0; });
+    return paths;
 }
 
 // The name chosen in the program's code page, or else a report and false: a name the
@@ -204,7 +232,7 @@ BOOL CPatcherDlg::OnInitDialog()
     m_hunkCount = "0";
     UpdateData(false);
 
-    m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST));
+    m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST), false);
     SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), FALSE);
     m_logo.Show(m_hWnd);
     DragAcceptFiles(m_hWnd, TRUE);
@@ -293,11 +321,22 @@ void CPatcherDlg::TakeDest(const std::string& path)
 void CPatcherDlg::TakePatch(const std::string& path)
 {
     m_patchPath = path;
+    if (!LoadPatches(path, false))
+        m_patchPath.clear();
+    Chose(PathRow::patch);
+    ShowPatches();
+}
+
+bool CPatcherDlg::LoadPatches(const std::string& path, bool add)
+{
     // A read error leaves LoadPatch with the list emptied. The window shows that before
     // the error goes on to be reported, so that path and count never describe a patch
     // the list no longer holds.
     bool loaded = false;
     std::exception_ptr escaped;
+    // It points into the hunks the load is about to replace; ShowPatches makes it anew.
+    m_conflicts.reset();
+    m_conflictTicks.clear();
     {
         // Repainting after every one of many thousand insertions would take longer
         // than reading the patch.
@@ -306,26 +345,90 @@ void CPatcherDlg::TakePatch(const std::string& path)
         // The load opens the patch without sharing: the reader lets go of it first.
         CFileReader::LetGo letGo(m_reader, {path});
         try {
-            loaded = m_hunkSet.LoadPatch(m_patchPath, m_hunkList);
-            m_rows.SetPatch(loaded ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom());
+            loaded = add ? m_hunkSet.AddPatch(path, m_hunkList) : m_hunkSet.LoadPatch(path, m_hunkList);
         } catch (...) {
-            m_rows.SetPatch(nullptr, std::nullopt);
             escaped = std::current_exception();
         }
     }
-    if (!loaded)
+    if (!add && !loaded)
         m_patchPath.clear();
+    if (escaped) {
+        if (!add)
+            Chose(PathRow::patch);
+        ShowPatches();
+        std::rethrow_exception(escaped);
+    }
+    return loaded;
+}
+
+void CPatcherDlg::ShowPatches()
+{
+    const bool any = m_hunkSet.GetCount() > 0 || !m_hunkSet.Patches().empty();
+    m_conflicts.reset();
+    m_conflictTicks.clear();
+    std::shared_ptr<const std::vector<ByteSpan>> spans;
+    if (m_hunkSet.Patches().size() > 1) {
+        std::vector<PatchedHunk> hunks(m_hunkSet.GetCount());
+        for (std::size_t i = 0; i < hunks.size(); ++i) {
+            const CHunk& hunk = m_hunkSet.GetHunk(i);
+            hunks[i] = {hunk.Offset(), hunk.Length(), hunk.Bytes(), m_hunkSet.PatchOf(i)};
+        }
+        m_conflicts = std::make_unique<CConflicts>(std::move(hunks), m_hunkSet.ListOrder(), m_hunkSet.GetTargetSize());
+        spans = std::make_shared<const std::vector<ByteSpan>>(m_conflicts->SourceSpans());
+    }
+    m_rows.SetPatch(any ? std::make_shared<const HunkSnapshot>(m_hunkSet) : nullptr, m_hunkSet.LoadedFrom(), spans);
     char count[16];
     std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(m_hunkList.GetCount()));
     m_hunkCount = count;
     UpdateData(false);
-    Chose(PathRow::patch);
+    const bool marks = m_hunkSet.Patches().size() > 1;
+    if (marks != m_marks) {
+        m_marks = marks;
+        m_listFont = chooseListFont(GetDlgItem(IDC_HUNK_LIST), marks);
+        SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, WM_SETFONT, reinterpret_cast<WPARAM>(m_listFont.get()), TRUE);
+    }
     // What the hashes already known of the source say stays while the new relations are read.
     if (m_rows.Hunks() && m_rows.Get(PathRow::source).phase != CFileRows::Row::Phase::waiting)
         Request(PathRow::source);
     ShowRelations();
-    if (escaped)
-        std::rethrow_exception(escaped);
+}
+
+void CPatcherDlg::OnAddPatch()
+{
+    if (m_hunkSet.Patches().empty())
+        return;
+    if (m_hunkSet.Patches().size() >= kMostPatches) {
+        report("Velquin holds at most 9 patches at once.");
+        return;
+    }
+    UpdateData(true);
+    CFileDialog dialog(true, L"Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
+    std::string path;
+    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
+        AddPatch(path);
+}
+
+void CPatcherDlg::AddPatch(const std::string& path)
+{
+    for (const CHunkSet::Patch& loaded : m_hunkSet.Patches()) {
+        if (NamesOneFile(loaded.path, path)) {
+            report(WithFileName("%1 is loaded already.", fileNameOf(path)).c_str());
+            return;
+        }
+    }
+    LoadPatches(path, true);
+    ShowPatches();
+}
+
+void CPatcherDlg::OnRemoveAddedPatches()
+{
+    m_conflicts.reset();
+    m_conflictTicks.clear();
+    {
+        CheckListRedrawOff quiet(m_hunkList);
+        m_hunkSet.RemoveAddedPatches(m_hunkList);
+    }
+    ShowPatches();
 }
 
 void CPatcherDlg::OnCorrectChecksums()
@@ -354,6 +457,7 @@ void CPatcherDlg::OnSelectAll()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1);
+    ShowConflicts();
     m_tips.Refresh();
     AnnounceCheckListTicks(m_hunkList);
 }
@@ -362,6 +466,7 @@ void CPatcherDlg::OnSelectNone()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 0);
+    ShowConflicts();
     m_tips.Refresh();
     AnnounceCheckListTicks(m_hunkList);
 }
@@ -370,6 +475,7 @@ void CPatcherDlg::OnInvert()
 {
     for (int i = 0; i < m_hunkList.GetCount(); ++i)
         m_hunkList.SetCheck(i, 1 - m_hunkList.GetCheck(i));
+    ShowConflicts();
     m_tips.Refresh();
     AnnounceCheckListTicks(m_hunkList);
 }
@@ -407,9 +513,14 @@ INT_PTR CPatcherDlg::OnDropFiles(WPARAM drop, LPARAM)
     // has disabled.
     if (!IsWindowEnabled(m_hWnd))
         return TRUE;
-    const std::wstring path = droppedFile(files);
     POINT point{};
     DragQueryPoint(files, &point);
+    const std::vector<std::wstring> patches = droppedPatches(files);
+    if (!patches.empty()) {
+        TakeDroppedPatches(patches, point);
+        return TRUE;
+    }
+    const std::wstring path = droppedFile(files);
     if (!path.empty())
         TakeDroppedFile(path, point);
     return TRUE;
@@ -431,6 +542,7 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
 {
     const auto* notification = reinterpret_cast<const NMHDR*>(header);
     if (notification->code == CLN_TICKSCHANGED && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        ShowConflicts();
         m_tips.Refresh();  // the Patch button's tip, if it shows, asks for the new ticks
         return TRUE;
     }
@@ -446,7 +558,13 @@ INT_PTR CPatcherDlg::OnNotify(WPARAM, LPARAM header)
             return TRUE;
         const std::uint32_t index = m_hunkList.GetItemData(request->item);
         if (index < m_hunkSet.GetCount())
-            request->text = m_hunkSet.HunkText(index, SourceLineOf(index));
+            request->text = HunkDescription(request->item, index);
+        return TRUE;
+    }
+    if (notification->code == CLN_COMMANDKEY && notification->hwndFrom == GetDlgItem(IDC_HUNK_LIST)) {
+        const auto* key = reinterpret_cast<const CheckListKey*>(header);
+        if (key->key == VK_F8)
+            GoToConflict(!key->shift);
         return TRUE;
     }
     const UINT_PTR id = notification->idFrom;
@@ -492,6 +610,8 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
             for (std::string& line : PatchFitLines(source->rom, source->seen.identity.size, stated, spans))
                 lines.push_back(std::move(line));
         }
+        for (std::string& line : AddedPatchLines())
+            lines.push_back(std::move(line));
         if (m_rows.PatchReplaced()) {
             // The hashes on disk are no longer those of the patch the list holds.
             if (view.seen == FileView::Seen::known)
@@ -503,6 +623,35 @@ std::string CPatcherDlg::PathRowText(UINT_PTR id)
     const std::string clipboardHash = ClipboardHash(ShortClipboardText(m_hWnd, 256));
     // The whole path first: the row may show it shortened.
     return PathOf(row) + "\n" + ::PathRowText(row, view, lines, clipboardHash);
+}
+
+std::vector<std::string> CPatcherDlg::AddedPatchLines() const
+{
+    const std::vector<CHunkSet::Patch>& patches = m_hunkSet.Patches();
+    std::vector<std::string> lines;
+    if (patches.size() < 2)
+        return lines;
+    for (std::size_t k = 1; k < patches.size(); ++k) {
+        const std::uint32_t n = patches[k].count;
+        lines.push_back("#" + std::to_string(k + 1) + " " + patches[k].path + ", " + std::to_string(n) +
+                        (n == 1 ? " hunk." : " hunks."));
+    }
+    const std::string conflicts = ConflictSummaryLine();
+    if (!conflicts.empty())
+        lines.push_back(conflicts);
+    // Which stated size the output takes, when they differ.
+    const CHunkSet::Patch* winner = nullptr;
+    bool differ = false;
+    for (const CHunkSet::Patch& patch : patches) {
+        if (patch.targetSize == 0)
+            continue;
+        differ = differ || (winner && winner->targetSize != patch.targetSize);
+        winner = &patch;
+    }
+    if (differ)
+        lines.push_back("The patches state different output sizes: the output takes " +
+                        std::to_string(winner->targetSize) + " bytes, as " + fileNameOf(winner->path) + " states.");
+    return lines;
 }
 
 std::string CPatcherDlg::PatchButtonText(bool refreshing)
@@ -551,6 +700,11 @@ std::string CPatcherDlg::PatchButtonText(bool refreshing)
     std::string text = first;
     for (const std::string& line : lines)
         text += "\n" + line;
+    if (m_conflicts) {
+        const std::string left = ConflictsLeft(m_conflicts->Places());
+        if (!left.empty())
+            text += "\n" + left;
+    }
     return text;
 }
 
@@ -563,7 +717,13 @@ enum MenuCommand : UINT {
     kCorrectChecksums,
     kCopyPath,
     kCopyHashes,
-    kOpenFolder
+    kOpenFolder,
+    kAddPatch,
+    kRemoveAdded,
+    kNextConflict,
+    kPreviousConflict,
+    kKeepEarlier,
+    kKeepLater,
 };
 
 // Whether a file is a ROM with a checksum that does not match.
@@ -688,9 +848,22 @@ void CPatcherDlg::ShowListMenu(POINT screen)
         ticked = m_hunkList.GetCheck(row) == 1;
     addItem(menu.get(), kCopyTicked, L"&Copy Ticked Hunks", ticked);
     addItem(menu.get(), kTickFromClipboard, L"&Tick Hunks from Clipboard", count > 0 && ClipboardHasText());
+    addSeparator(menu.get());
+    addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    const bool conflicts = m_conflicts && m_conflicts->Places() > 0;
+    addItem(menu.get(), kNextConflict, L"&Next Conflict\tF8", conflicts);
+    addItem(menu.get(), kPreviousConflict, L"&Previous Conflict\tShift+F8", conflicts);
+    addItem(menu.get(), kKeepEarlier, L"Keep &Earlier Patches in Conflicts", conflicts);
+    addItem(menu.get(), kKeepLater, L"Keep &Later Patches in Conflicts", conflicts);
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kCopyTicked: CopyTickedHunks(); break;
     case kTickFromClipboard: TickHunksFromClipboard(); break;
+    case kAddPatch: OnAddPatch(); break;
+    case kNextConflict: GoToConflict(true); break;
+    case kPreviousConflict: GoToConflict(false); break;
+    case kKeepEarlier: KeepInConflicts(true); break;
+    case kKeepLater: KeepInConflicts(false); break;
     default: break;
     }
 }
@@ -719,12 +892,19 @@ void CPatcherDlg::ShowRowMenu(PathRow row, POINT screen)
         addSeparator(menu.get());
         addItem(menu.get(), kCorrectChecksums, L"Correct Chec&ksums", wrongChecksum(file));
     }
+    if (row == PathRow::patch) {
+        addSeparator(menu.get());
+        addItem(menu.get(), kAddPatch, L"&Add Patch...", !m_hunkSet.Patches().empty());
+        addItem(menu.get(), kRemoveAdded, L"&Remove Added Patches", m_hunkSet.Patches().size() > 1);
+    }
     switch (chooseFrom(menu.get(), m_hWnd, screen)) {
     case kOpen: OpenWithItsProgram(m_hWnd, path); break;
     case kCorrectChecksums: OnCorrectChecksums(); break;
     case kCopyPath: copyText(m_hWnd, WideText(path)); break;
     case kCopyHashes: copyText(m_hWnd, clipboardLines(hashes)); break;
     case kOpenFolder: ShowInFolder(path); break;
+    case kAddPatch: OnAddPatch(); break;
+    case kRemoveAdded: OnRemoveAddedPatches(); break;
     default: break;
     }
 }
@@ -762,6 +942,7 @@ void CPatcherDlg::TickHunksFromClipboard()
     }
     for (std::size_t row = 0; row < ticks.size(); ++row)
         m_hunkList.SetCheck(static_cast<int>(row), ticks[row]);
+    ShowConflicts();
     AnnounceCheckListTicks(m_hunkList);
     if (unnamed == 1)
         report("1 line on the clipboard names no hunk of this patch.");
@@ -828,7 +1009,88 @@ void CPatcherDlg::ShowRelations()
             dimmed[i] = ChangesNothing(source->relations[i]);
     }
     DimCheckListItems(m_hunkList, std::move(dimmed));
+    // What changes the source is what conflicts are made of.
+    if (m_conflicts) {
+        if (source)
+            m_conflicts->SetSource(source->spanBytes, source->seen.identity.size);
+        else
+            m_conflicts->ClearSource();
+        m_conflictTicks.clear();
+    }
+    ShowConflicts();
     CheckListDescriptionsChanged(m_hunkList);
+}
+
+void CPatcherDlg::ShowConflicts()
+{
+    if (!m_conflicts) {
+        MarkCheckListItems(m_hunkList, {});
+        return;
+    }
+    const int count = m_hunkList.GetCount();
+    std::vector<int> ticks(static_cast<std::size_t>(count));
+    for (int row = 0; row < count; ++row)
+        ticks[static_cast<std::size_t>(row)] = m_hunkList.GetCheck(row) == 1;
+    // A stroke changes a few ticks: only their bytes are weighed again.
+    std::vector<std::size_t> changed;
+    if (m_conflictTicks.size() == ticks.size()) {
+        for (std::size_t row = 0; row < ticks.size() && changed.size() <= 64; ++row)
+            if (ticks[row] != m_conflictTicks[row])
+                changed.push_back(row);
+    }
+    if (m_conflictTicks.size() != ticks.size() || changed.size() > 64) {
+        m_conflicts->SetTicks(ticks);
+    } else {
+        for (const std::size_t row : changed)
+            m_conflicts->SetTick(row, ticks[row] != 0);
+    }
+    m_conflictTicks = std::move(ticks);
+    std::vector<bool> marked(m_hunkSet.GetCount());
+    for (std::size_t i = 0; i < marked.size(); ++i)
+        marked[i] = m_conflicts->InConflict(static_cast<std::uint32_t>(i));
+    MarkCheckListItems(m_hunkList, std::move(marked));
+}
+
+std::string CPatcherDlg::HunkDescription(int row, std::uint32_t index) const
+{
+    std::string text = m_hunkSet.HunkText(index, SourceLineOf(index));
+    if (!m_conflicts)
+        return text;
+    const std::string lines = OverlapLines(m_conflicts->OverlapsOf(index),
+                                           [&](std::uint32_t other) { return m_conflicts->Name(other); });
+    static const char kWins[] = "Where ticked hunks overlap, the one lower in the list wins.";
+    const std::size_t at = text.find(kWins);
+    if (!lines.empty() && at != std::string::npos)
+        text.insert(at + sizeof kWins - 1, "\n" + lines);
+    if (m_hunkList.GetCheck(row) == 1 && m_conflicts->InConflict(index))
+        text = std::string(kConflictLine) + "\n" + text;
+    return text;
+}
+
+void CPatcherDlg::GoToConflict(bool forward)
+{
+    if (!m_conflicts)
+        return;
+    const int caret = static_cast<int>(SendDlgItemMessageA(m_hWnd, IDC_HUNK_LIST, LB_GETCARETINDEX, 0, 0));
+    const int row = m_conflicts->NextConflict(caret, forward);
+    if (row >= 0)
+        MoveCheckListCaret(m_hunkList, row);
+}
+
+void CPatcherDlg::KeepInConflicts(bool earlier)
+{
+    if (!m_conflicts)
+        return;
+    ShowConflicts();
+    for (const std::size_t row : m_conflicts->Settle(earlier))
+        m_hunkList.SetCheck(static_cast<int>(row), 0);
+    ShowConflicts();
+    m_tips.Refresh();
+}
+
+std::string CPatcherDlg::ConflictSummaryLine() const
+{
+    return m_conflicts ? ConflictSummary(m_conflicts->Places(), m_conflicts->LostBytes()) : std::string();
 }
 
 void CPatcherDlg::ShowChanges(bool source)
@@ -898,6 +1160,31 @@ INT_PTR CPatcherDlg::OnDeviceChange(WPARAM event, LPARAM data)
 {
     m_watch.OnDeviceChange(event, data);
     return FALSE;  // TRUE grants a query: the dialog's default
+}
+
+// Patches dropped together on the Patch row or the list: the first as Browse takes it,
+// each other as Add Patch does.
+void CPatcherDlg::TakeDroppedPatches(const std::vector<std::wstring>& paths, POINT point)
+{
+    RECT patchRow, list;
+    GetWindowRect(GetDlgItem(IDC_PATCH_GROUP), &patchRow);
+    GetWindowRect(GetDlgItem(IDC_HUNK_LIST), &list);
+    POINT screen = point;
+    ClientToScreen(m_hWnd, &screen);
+    if (!PtInRect(&patchRow, screen) && !PtInRect(&list, screen))
+        return;
+    if (paths.size() > kMostPatches) {
+        report("Velquin holds at most 9 patches at once.");
+        return;
+    }
+    std::vector<std::string> names(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (!exactName(paths[i], names[i]))
+            return;
+    UpdateData(true);
+    TakePatch(names.front());
+    for (std::size_t i = 1; i < names.size() && !m_hunkSet.Patches().empty(); ++i)
+        AddPatch(names[i]);
 }
 
 // A file dropped on a row's group is chosen for that row; an .ips file dropped anywhere

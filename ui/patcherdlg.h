@@ -6,12 +6,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/checklistbox.h"
 #include "framework/win32/dialog.h"
 #include "framework/win32/folderwatch.h"
 #include "framework/win32/gdi.h"
 #include "framework/win32/tooltip.h"
+#include "patch/conflict.h"
 #include "patch/hunkset.h"
 #include "patch/relation.h"
 #include "ui/filereader.h"
@@ -29,6 +31,8 @@ public:
     void TakeSource(const std::string& path);
     void TakePatch(const std::string& path);
     void TakeDest(const std::string& path);
+    // Adds a patch to those loaded, as Add Patch does once a file is chosen.
+    void AddPatch(const std::string& path);
 
     // The list's menu: the ticked rows' labels to the clipboard, and the rows a list of
     // labels on the clipboard names ticked, every other row unticked; no tick changes
@@ -72,8 +76,19 @@ private:
     // source and the ticks as they are; empty while Patch has no source or patch to use.
     // A tip that only shows what came asks for nothing it asked for already.
     std::string PatchButtonText(bool refreshing);
+    // The Patch row's lines of the added patches: each one's hunks, their conflicts and
+    // their sizes; none with one patch.
+    std::vector<std::string> AddedPatchLines() const;
+    std::string ConflictSummaryLine() const;
     void OnCorrectChecksums();
+    void OnAddPatch();
+    void OnRemoveAddedPatches();
+    // Loads path as the patch, or adds it to those loaded; false when it failed, reported.
+    bool LoadPatches(const std::string& path, bool add);
+    // Shows what the patches are now: the count, the list's font, the source's relations.
+    void ShowPatches();
     void TakeDroppedFile(const std::wstring& path, POINT point);
+    void TakeDroppedPatches(const std::vector<std::wstring>& paths, POINT point);
 
     // The background reader and the folder watch: what they are asked, and what the
     // window makes of their answers.
@@ -88,6 +103,11 @@ private:
     std::string SourceLineOf(std::size_t index) const;
     // Greys the rows whose hunks change nothing, once that is known.
     void ShowRelations();
+    // Marks the ticked rows in a conflict with another patch's, for the ticks as they are.
+    void ShowConflicts();
+    std::string HunkDescription(int row, std::uint32_t index) const;
+    void GoToConflict(bool forward);
+    void KeepInConflicts(bool earlier);
     static const Command<CPatcherDlg> kCommands[];
     static const Message<CPatcherDlg> kMessages[];
 
@@ -105,6 +125,9 @@ private:
     CFileReader m_reader;
     CFolderWatch m_watch;
     CFileRows m_rows;      // what the window knows of its three files
+    std::unique_ptr<CConflicts> m_conflicts;  // with two or more patches
+    std::vector<int> m_conflictTicks;                // the ticks it was last told
+    bool m_marks = false;  // the list's font leaves room for the patches' marks
     bool m_refreshing = false;  // the tips ask for their texts again: ask the reader nothing anew
     std::shared_ptr<const OutputRequest> m_outputFor;  // the last output asked for
     OutputFacts m_output;                              // its answer, once m_outputDone

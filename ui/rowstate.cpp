@@ -5,10 +5,12 @@
 using Phase = CFileRows::Row::Phase;
 using State = FileFacts::State;
 
-void CFileRows::SetPatch(std::shared_ptr<const HunkSnapshot> hunks, std::optional<FileIdentity> loaded)
+void CFileRows::SetPatch(std::shared_ptr<const HunkSnapshot> hunks, std::optional<FileIdentity> loaded,
+                         std::shared_ptr<const std::vector<std::pair<std::uint64_t, std::uint64_t>>> spans)
 {
     m_hunks = std::move(hunks);
     m_loaded = loaded;
+    m_spans = std::move(spans);
 }
 
 void CFileRows::Choose(PathRow r, const std::string& path)
@@ -40,6 +42,7 @@ std::optional<ReadRequest> CFileRows::Refresh(PathRow r)
         request.hashedAt = asked.facts.seen;
     if (r == PathRow::source && m_hunks) {
         request.hunks = m_hunks;
+        request.spans = m_spans;
         request.relationsKnown = asked.reusable && asked.facts.relationsOf == m_hunks;
     }
     asked.showing = asked.phase == Phase::known || (asked.phase == Phase::reading && asked.showing);
@@ -79,6 +82,7 @@ bool CFileRows::Answer(PathRow r, std::uint64_t request, FileFacts facts, std::u
             answered.facts.relationsOf = std::move(facts.relationsOf);
             answered.facts.relations = std::move(facts.relations);
             answered.facts.relationsFailed = facts.relationsFailed;
+            answered.facts.spanBytes = std::move(facts.spanBytes);
         }
         answered.phase = Phase::known;
         return true;

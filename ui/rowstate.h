@@ -52,7 +52,8 @@ public:
 
     // The loaded patch's hunks, of which the source's relations are wanted; and the
     // file it was loaded from, as it was read.
-    void SetPatch(std::shared_ptr<const HunkSnapshot> hunks, std::optional<FileIdentity> loaded);
+    void SetPatch(std::shared_ptr<const HunkSnapshot> hunks, std::optional<FileIdentity> loaded,
+                  std::shared_ptr<const std::vector<std::pair<std::uint64_t, std::uint64_t>>> spans = nullptr);
     const std::shared_ptr<const HunkSnapshot>& Hunks() const { return m_hunks; }
 
     // A row's file chosen, or none: nothing of an earlier read shows until the reader has
@@ -85,4 +86,5 @@ private:
     Row m_rows[kPathRows];
     std::shared_ptr<const HunkSnapshot> m_hunks;
     std::optional<FileIdentity> m_loaded;
+    std::shared_ptr<const std::vector<std::pair<std::uint64_t, std::uint64_t>>> m_spans;
 };

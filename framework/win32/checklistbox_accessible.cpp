@@ -160,11 +160,7 @@ private:
             return kSelf;
         return child.lVal > 0 && child.lVal <= itemCount() ? static_cast<int>(child.lVal - 1) : kNone;
     }
-    int checkOf(int index) const
-    {
-        return CheckOfWord(
-            static_cast<ULONG_PTR>(SendMessageW(m_window, LB_GETITEMDATA, static_cast<WPARAM>(index), 0)));
-    }
+    int checkOf(int index) const { return CheckListItemCheck(m_window, index); }
     std::wstring label(int index) const
     {
         const LRESULT length = SendMessageW(m_window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);

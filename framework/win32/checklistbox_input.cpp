@@ -40,27 +40,16 @@ int caretOf(HWND window)
 }
 
 // Gives every row from the anchor to row, both included, the tick a plain click would
-// give row; the anchor stays. Each row that changes is told as a toggle is, but the
-// rows out of view are not measured one by one: they cannot be redrawn.
+// give row; the anchor stays. Each row that changes is told as a toggle is.
 void tickRange(CCheckListBox& list, HWND window, int row)
 {
-    CCheckListBox::Impl& impl = list.impl();
     const int state = list.GetCheck(row) == 0 ? 1 : 0;
-    const int first = std::min(impl.anchor, row), last = std::max(impl.anchor, row);
-    const int top = static_cast<int>(SendMessageA(window, LB_GETTOPINDEX, 0, 0));
-    const LRESULT height = SendMessageA(window, LB_GETITEMHEIGHT, 0, 0);
-    RECT client;
-    GetClientRect(window, &client);
-    const int inView = height > 0 ? static_cast<int>(client.bottom / height) + 1 : 0;
+    const int first = std::min(list.impl().anchor, row), last = std::max(list.impl().anchor, row);
     const Owner owner(window);
     for (int i = first; i <= last; ++i) {
-        const ULONG_PTR word = impl.raw(i);
-        if (word == static_cast<ULONG_PTR>(LB_ERR) || CheckOfWord(word) == state)
+        if (list.GetCheck(i) == state)
             continue;
-        if (!impl.write(i, WordWithCheck(word, state)))
-            continue;
-        if (i >= top && i < top + inView)
-            impl.showCheck(i, true);
+        list.SetCheck(i, state);
         owner.tell();
     }
     owner.toldAll();
@@ -129,6 +118,16 @@ bool keepsTyping(WPARAM key)
 
 }  // namespace
 
+void MoveCheckListCaret(CCheckListBox& list, int row)
+{
+    const HWND window = list.impl().hwnd;
+    if (!window || row < 0 || row >= list.GetCount())
+        return;
+    if (row != caretOf(window))
+        moveCaret(list, window, row);
+    ShowCheckListTipSoon(window);
+}
+
 void ToggleCheckListRow(CCheckListBox& list, HWND window, int row)
 {
     list.SetCheck(row, list.GetCheck(row) == 0 ? 1 : 0);
@@ -167,6 +166,14 @@ bool CheckListInput(CCheckListBox& list, HWND window, UINT message, WPARAM wPara
     case WM_KEYDOWN: {
         if (!keepsTyping(wParam))
             impl.typed.clear();
+        if (wParam == VK_F8) {
+            // The owner's to act on: a key of its own commands.
+            CheckListKey key{{window, static_cast<UINT_PTR>(GetDlgCtrlID(window)), CLN_COMMANDKEY}, VK_F8,
+                             GetKeyState(VK_SHIFT) < 0};
+            SendMessageA(GetParent(window), WM_NOTIFY, key.hdr.idFrom, reinterpret_cast<LPARAM>(&key));
+            result = 0;
+            return true;
+        }
         if (wParam == VK_SPACE) {
             result = 0;
             // A held key repeats: one toggle a press.

@@ -13,3 +13,7 @@ bool CheckListInput(CCheckListBox& list, HWND window, UINT message, WPARAM wPara
 
 // Toggles row as a plain click on its box does, and makes it the anchor of ranges.
 void ToggleCheckListRow(CCheckListBox& list, HWND window, int row);
+
+// Moves the caret to row, scrolled into view, and shows its tip once it rests, as for a
+// move by keyboard.
+void MoveCheckListCaret(CCheckListBox& list, int row);

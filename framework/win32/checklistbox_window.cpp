@@ -11,6 +11,7 @@
 #include "framework/win32/announce.h"
 #include "framework/win32/checklistbox_accessible.h"
 #include "framework/win32/checklistbox_input.h"
+#include "framework/win32/checklistbox_query.h"
 #include "framework/win32/checklistbox_tips.h"
 #include "framework/win32/checklistbox_win32.h"
 #include "framework/win32/dpi.h"
@@ -153,9 +154,25 @@ std::string itemText(HWND list, UINT index)
     return text;
 }
 
+// The system's warning icon at size, as the shell scales it down; a plain load of the
+// image at that size where the common controls have no such call.
+HICON warningIcon(int size)
+{
+    using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto scaleDown = [] {
+        const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+        return controls ? reinterpret_cast<ScaleDown>(reinterpret_cast<void*>(GetProcAddress(controls, "LoadIconWithScaleDown")))
+                        : nullptr;
+    }();
+    HICON icon = nullptr;
+    if (scaleDown && SUCCEEDED(scaleDown(nullptr, MAKEINTRESOURCEW(32515) /* IDI_WARNING */, size, size, &icon)))
+        return icon;
+    return static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32515), IMAGE_ICON, size, size, 0));
+}
+
 // Every request repaints the whole row, focus included, so nothing depends on what
 // an earlier request left on the screen.
-void drawItem(const DRAWITEMSTRUCT& item, const CCheckListBox::Impl& impl)
+void drawItem(const DRAWITEMSTRUCT& item, CCheckListBox::Impl& impl)
 {
     HDC dc = item.hDC;
     const RECT row = item.rcItem;
@@ -167,7 +184,7 @@ void drawItem(const DRAWITEMSTRUCT& item, const CCheckListBox::Impl& impl)
         return;
     }
     const bool enabled = (item.itemState & ODS_DISABLED) == 0;
-    const int check = CheckOfWord(item.itemData);
+    const int check = impl.valid(static_cast<int>(item.itemID)) ? impl.ticks[item.itemID] : 0;
     const int height = row.bottom - row.top;
     const int boxX = row.left + boxInset(), boxY = row.top + std::max(0, (height - boxSize()) / 2);
     if (impl.theme)
@@ -177,9 +194,21 @@ void drawItem(const DRAWITEMSTRUCT& item, const CCheckListBox::Impl& impl)
 
     RECT label = row;
     label.left += CheckAreaWidth();
+    const auto data = static_cast<std::uint32_t>(item.itemData);
+    if (data < impl.marked.size() && impl.marked[data]) {
+        const int size = std::max(1, height - 2);
+        if (impl.markSize != size) {
+            if (impl.markIcon)
+                DestroyIcon(impl.markIcon);
+            impl.markIcon = warningIcon(size);
+            impl.markSize = size;
+        }
+        label.right -= size + 2;
+        if (impl.markIcon)
+            DrawIconEx(dc, label.right + 1, row.top + (height - size) / 2, impl.markIcon, size, size, 0, nullptr, DI_NORMAL);
+    }
     const std::string text = itemText(item.hwndItem, item.itemID);
     SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
-    const std::uint32_t data = ItemDataOfWord(item.itemData);
     const bool dim = !enabled || (data < impl.dimmed.size() && impl.dimmed[data]);
     TextColours colours(dc, GetSysColor(dim ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW),
                         TRANSPARENT);
@@ -212,37 +241,11 @@ bool readsOnly(UINT message)
     }
 }
 
-// Follows what message did to the items in the checks kept beside them.
-void keepChecks(CCheckListBox::Impl& impl, UINT message, WPARAM wParam, LPARAM lParam, LRESULT result)
-{
-    std::vector<std::uint8_t>& checks = impl.checks;
-    switch (message) {
-    case LB_RESETCONTENT: checks.clear(); break;
-    case LB_ADDSTRING:
-    case LB_INSERTSTRING:
-        if (result >= 0 && static_cast<std::size_t>(result) <= checks.size())
-            checks.insert(checks.begin() + result, 0);
-        break;
-    case LB_DELETESTRING:
-        if (result >= 0 && wParam < checks.size())
-            checks.erase(checks.begin() + static_cast<std::ptrdiff_t>(wParam));
-        break;
-    case LB_SETITEMDATA:
-        if (result == LB_ERR)
-            break;
-        if (static_cast<int>(wParam) == -1)
-            std::fill(checks.begin(), checks.end(), static_cast<std::uint8_t>(CheckOfWord(lParam)));
-        else if (wParam < checks.size())
-            checks[wParam] = static_cast<std::uint8_t>(CheckOfWord(static_cast<ULONG_PTR>(lParam)));
-        break;
-    default: break;
-    }
-}
-
 LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!readsOnly(message))
-        list.impl().forget();
+    static const UINT tickQuery = RegisterWindowMessageA(kCheckListTickMessage);
+    if (message == tickQuery && tickQuery != 0)
+        return list.GetCheck(static_cast<int>(wParam));
     LRESULT tipResult = 0;
     if (CheckListTipMessage(window, message, wParam, lParam, tipResult))
         return tipResult;
@@ -251,6 +254,7 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
     if (message == LB_RESETCONTENT) {
         list.impl().dimmed.clear();
         list.impl().heardRow = -1;  // what was heard was of other items
+        list.impl().marked.clear();
     }
     if (message == ReflectedMessage()) {
         if (wParam == WM_DRAWITEM) {
@@ -289,7 +293,7 @@ LRESULT handleMessage(CCheckListBox& list, HWND window, UINT message, WPARAM wPa
     if (CheckListInput(list, window, message, wParam, lParam, inputResult))
         return inputResult;
     const LRESULT result = callListBox(list, window, message, wParam, lParam);
-    keepChecks(list.impl(), message, wParam, lParam, result);
+    list.impl().follow(message, wParam, lParam, result);
     return result;
 }
 
@@ -318,8 +322,6 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     CCheckListBox* list = listOf(window);
     if (!list)
         return DefWindowProcA(window, message, wParam, lParam);
-    // A word the list holds back lands before the control does anything else.
-    list->impl().flush();
     if (message == WM_NCDESTROY) {
         if (t_lastWindow == window)
             t_lastWindow = nullptr;
@@ -331,16 +333,29 @@ LRESULT CALLBACK checkListProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             ForgetAnnouncements(window);
         list->impl().announced = false;
         list->impl().heardRow = -1;
+        if (list->impl().markIcon)
+            DestroyIcon(list->impl().markIcon);
+        list->impl().markIcon = nullptr;
+        list->impl().markSize = 0;
         list->impl().hwnd = nullptr;
         list->impl().listBoxProc = nullptr;
-        list->impl().checks.clear();
-        list->impl().forget();
+        list->impl().ticks.clear();
+        list->impl().data.clear();
+        list->impl().viewKnown = false;
         list->impl().redrawOff = false;
         return CallWindowProcA(own, window, message, wParam, lParam);
     }
+    // Any message but a read may scroll or resize the list, also while it is handled.
+    const bool reads = readsOnly(message);
+    if (!reads)
+        list->impl().viewKnown = false;
     try {
-        return handleMessage(*list, window, message, wParam, lParam);
+        const LRESULT result = handleMessage(*list, window, message, wParam, lParam);
+        if (!reads)
+            list->impl().viewKnown = false;
+        return result;
     } catch (...) {
+        list->impl().viewKnown = false;
         AfxReportException(std::current_exception());
         if (message == WM_PAINT)
             ValidateRect(window, nullptr);
@@ -367,14 +382,21 @@ bool AttachCheckList(CCheckListBox& list, HWND control)
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&checkListProc)));
     openTheme(impl);
     const LRESULT count = SendMessageA(control, LB_GETCOUNT, 0, 0);
-    impl.checks.assign(count > 0 ? static_cast<std::size_t>(count) : 0, 0);
-    for (std::size_t i = 0; i < impl.checks.size(); ++i)
-        impl.checks[i] = static_cast<std::uint8_t>(
-            CheckOfWord(static_cast<ULONG_PTR>(SendMessageA(control, LB_GETITEMDATA, i, 0))));
+    impl.ticks.assign(count > 0 ? static_cast<std::size_t>(count) : 0, 0);
+    impl.data.resize(impl.ticks.size());
+    for (std::size_t i = 0; i < impl.data.size(); ++i)
+        impl.data[i] = static_cast<std::uint32_t>(SendMessageA(control, LB_GETITEMDATA, i, 0));
+    impl.viewKnown = false;
     // The list measured its rows when it was created, before anyone drew them.
     remeasure(control);
     InvalidateRect(control, nullptr, TRUE);
     return true;
+}
+
+int CheckListItemCheck(HWND window, int index)
+{
+    const CCheckListBox* list = listOf(window);
+    return list ? list->GetCheck(index) : 0;
 }
 
 bool ToggleCheckListItem(HWND window, int index)
@@ -398,6 +420,26 @@ void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed)
     impl.dimmed = std::move(dimmed);
     if (impl.hwnd)
         InvalidateRect(impl.hwnd, nullptr, FALSE);
+}
+
+void MarkCheckListItems(CCheckListBox& list, std::vector<bool> marked)
+{
+    CCheckListBox::Impl& impl = list.impl();
+    if (impl.marked == marked)
+        return;
+    impl.marked = std::move(marked);
+    if (impl.hwnd)
+        InvalidateRect(impl.hwnd, nullptr, FALSE);
+}
+
+void RedrawCheckListRows(CCheckListBox& list, const std::vector<int>& rows)
+{
+    const HWND window = list.impl().hwnd;
+    for (const int row : rows) {
+        RECT rect;
+        if (window && SendMessageA(window, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)) != LB_ERR)
+            InvalidateRect(window, &rect, FALSE);
+    }
 }
 
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list)

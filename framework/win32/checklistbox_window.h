@@ -36,6 +36,15 @@ struct CheckListFind {
 // the user's changed have all been told by CLBN_CHKCHANGE.
 constexpr UINT CLN_TICKSCHANGED = 0x7FFF0003;
 
+// WM_NOTIFY code a check list sends its owner for a key of the owner's commands (F8, with
+// Shift or not), pressed with the focus in the list: lParam points to a CheckListKey.
+constexpr UINT CLN_COMMANDKEY = 0x7FFF0004;
+struct CheckListKey {
+    NMHDR hdr;
+    UINT key;
+    bool shift;
+};
+
 // The name screen readers say for the list; without one they guess from the text before it.
 void NameCheckList(CCheckListBox& list, const std::wstring& name);
 
@@ -46,6 +55,9 @@ bool AttachCheckList(CCheckListBox& list, HWND control);
 // The check list whose window window is, or null.
 CCheckListBox* CheckListOfWindow(HWND window);
 
+// The check of item index of a check list's window; 0 when window is no check list.
+int CheckListItemCheck(HWND window, int index);
+
 // Toggles item index of a check list's window as a click on its box does, the owner's
 // notification included. False when window is no check list or has no such item.
 bool ToggleCheckListItem(HWND window, int index);
@@ -53,6 +65,12 @@ bool ToggleCheckListItem(HWND window, int index);
 // Draws the label of each item whose item data d has dimmed[d] set in the system's grey
 // text colour, ticked or not; an empty vector dims none. An emptied list forgets it.
 void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed);
+
+// Draws the system's warning icon, at the row's size, at the right end of each item whose
+// item data d has marked[d] set; no label runs under it. An emptied list forgets it.
+void MarkCheckListItems(CCheckListBox& list, std::vector<bool> marked);
+// Redraws the items at rows, where they are in view.
+void RedrawCheckListRows(CCheckListBox& list, const std::vector<int>& rows);
 
 // Attaches list to the dialog's control id at the first exchange, in either direction.
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list);

@@ -216,6 +216,7 @@ TEST(Accessible, ALongListAnnouncesTheRowsInView)
     App app;
     ASSERT_NO_FATAL_FAILURE(loadPatch(app, path, many));
     HWND list = app.item(IDC_HUNK_LIST);
+    const Pixels ticked = app.checkBoxPixels(0);
     app.showRow(30);
     StateEvents events(app.pid());
     clickButton(app.item(IDC_SELECT_NONE));
@@ -231,6 +232,11 @@ TEST(Accessible, ALongListAnnouncesTheRowsInView)
     ASSERT_LT(inView.back(), 59) << "the list shows every row";
     EXPECT_EQ(events.take(), itemEvents(list, inView));
     EXPECT_EQ(Reader(list).checks(), std::vector<int>(60, 0)) << "what a reader hears of every row";
+    // Rows unticked out of view show unticked once scrolled to, as those in view do.
+    ASSERT_TRUE(waitUntil([&] { return app.checkBoxPixels(top) != ticked; })) << "the rows in view still show ticked";
+    const Pixels unticked = app.checkBoxPixels(top);
+    app.showRow(0);
+    EXPECT_TRUE(waitUntil([&] { return app.checkBoxPixels(0) == unticked; })) << "row 0, unticked out of view";
     EXPECT_TRUE(app.closeWithEsc());
 }
 

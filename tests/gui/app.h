@@ -58,6 +58,8 @@ public:
     void cancelFile(int browseButton, const std::string& path);
     // The open or save dialog that a Browse command shows.
     HWND waitFileDialog();
+    // Confirms path in the open dialog that a menu command shows.
+    void chooseInDialog(const std::string& path) { confirmFileDialog(waitFileDialog(), path, false); }
     // Handles the Save dialog's "replace it?" question with Yes.
     void chooseExistingDestination(const std::string& path);
 

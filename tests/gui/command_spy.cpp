@@ -114,7 +114,7 @@ void describeMenu(HWND window, gui::SpyRecord& record)
     const auto menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
     const int count = menu ? GetMenuItemCount(menu) : 0;
     record.menuItems = 0;
-    for (int i = 0; i < count && i < 8; ++i) {
+    for (int i = 0; i < count && i < 16; ++i) {
         gui::SpyMenuItem& item = record.menu[i];
         MENUITEMINFOW info{};
         info.cbSize = sizeof info;

@@ -25,7 +25,7 @@ struct SpyRecord {
     LOGFONTA font;
     // The items of the menu window last asked for them.
     LONG menuItems;
-    SpyMenuItem menu[8];
+    SpyMenuItem menu[16];
     // What the program last asked the shell to start, once the spy stands in for it: "open"
     // and the file for ShellExecuteExW, "select" and the item for SHOpenFolderAndSelectItems.
     volatile LONG started;

@@ -54,9 +54,11 @@ TEST(Drop, FilesDroppedOnTheWindow)
     app.drop(on(IDC_PATCH_GROUP), {damaged});
     EXPECT_REPORT(app, app.waitForReport(), kNotIps, IconKind::stop);
     expectShown("", nullptr);
+    // Patches dropped together load together, the first in name order as the patch.
     app.drop(on(IDC_PATCH_GROUP), {patch, other});
     app.expectNoReport();
-    expectShown("", nullptr);
+    EXPECT_EQ(app.text(IDC_PATCH_PATH), other);
+    EXPECT_EQ(app.text(IDC_HUNK_COUNT), "4");
     app.drop(on(IDC_HUNK_LIST), {other});
     expectShown(other, &second);
 

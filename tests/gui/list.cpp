@@ -3,9 +3,19 @@
 
 #include "app.h"
 
-#include "framework/win32/checklistbox_word.h"
+#include "framework/win32/checklistbox_query.h"
 
 namespace gui {
+
+namespace {
+
+int tickOf(HWND box, LRESULT row)
+{
+    static const UINT query = RegisterWindowMessageA(kCheckListTickMessage);
+    return static_cast<int>(send(box, query, static_cast<WPARAM>(row)));
+}
+
+}  // namespace
 
 std::vector<ListItem> App::list() const
 {
@@ -25,9 +35,8 @@ std::vector<ListItem> App::list() const
         text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
         for (wchar_t c : text)
             it.label += c < 0x80 ? static_cast<char>(c) : '?';
-        const auto word = static_cast<ULONG_PTR>(send(box, LB_GETITEMDATA, i));
-        it.data = ItemDataOfWord(word);
-        it.check = CheckOfWord(word);
+        it.data = static_cast<std::uint32_t>(send(box, LB_GETITEMDATA, i));
+        it.check = tickOf(box, i);
         items.push_back(it);
     }
     return items;
@@ -44,7 +53,7 @@ std::vector<int> App::checks() const
 
 int App::check(int index) const
 {
-    return CheckOfWord(static_cast<ULONG_PTR>(send(item(IDC_HUNK_LIST), LB_GETITEMDATA, index)));
+    return tickOf(item(IDC_HUNK_LIST), index);
 }
 
 void App::showRow(int index)

@@ -1,5 +1,5 @@
 // Poses the program for screenshots.sh: the main window with a loaded patch, the
-// tooltips of a hunk and of the Source row, then the About box. At each pose it leaves
+// tooltips of a hunk and of the Source row, a second patch added, then the About box. At each pose it leaves
 // <name>.ready in the scratch folder and waits for the script to answer with <name>.done
 // once its picture is taken.
 
@@ -83,6 +83,19 @@ int screenshotPoses()
         poseTip(app, app.item(IDC_SOURCE_PATH), {path.right / 4, path.bottom / 2}, "source-tip");
         awayFromTips(app);  // so that no tip shows over the About box
 
+        // A second patch, added from the list's menu, that writes some of the same bytes.
+        support::PatchFile added;
+        added.literal(0x11C0, randomBytes(0x20, 50));
+        added.literal(0x0150, patch.records[1].bytes);
+        const std::string addedPath = joinPath(folder, "bugfix.ips");
+        writeFile(addedPath, added.encode());
+        send(app.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_HUNK_LIST)), TRUE);
+        pressKey(VK_F10, false, true);
+        pressKey('A');
+        app.chooseInDialog(addedPath);
+        app.settle();
+        pose("patches");
+
         HWND about = app.openAbout();
         app.settle();  // the box has been handled and painted
         pose("about");
@@ -90,7 +103,7 @@ int screenshotPoses()
         waitGone(about);
         if (!app.closeWithEsc())
             throw DriverError("the program did not end");
-        for (const char* name : {"game.bin", "translation.ips", "game-patched.bin"})
+        for (const char* name : {"game.bin", "translation.ips", "bugfix.ips", "game-patched.bin"})
             removeFile(joinPath(folder, name));
         RemoveDirectoryA(folder.c_str());
         return 0;

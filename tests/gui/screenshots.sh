@@ -2,12 +2,12 @@
 # Screenshots of Velquin.exe with frames and captions, inside a Wine desktop window:
 #   screenshots.sh <velquin_gui_tests.exe> <Velquin.exe> <output folder> [copy-to folder]
 # The driver loads a patch through the real dialogs and poses; this script takes
-# main.png, hunk-tip.png, source-tip.png and about.png, and checks that they show
+# main.png, hunk-tip.png, source-tip.png, patches.png and about.png, and checks that they show
 # something. DISPLAY and WINEPREFIX
 # come from the caller; under dpi.sh (VELQUIN_DPI) the desktop grows with the DPI and
 # the copies are named main-<dpi>dpi.png and about-<dpi>dpi.png, or main-classic.png and
-# about-classic.png with visual styles off (VELQUIN_THEME=classic); the tooltips are
-# copied at 96 DPI, themed, only.
+# about-classic.png with visual styles off (VELQUIN_THEME=classic); the tooltips and the
+# two patches are copied at 96 DPI, themed, only.
 set -euo pipefail
 
 driver=$1
@@ -25,7 +25,7 @@ fail() { echo "screenshots: $*" >&2; exit 1; }
 command -v import >/dev/null || fail "ImageMagick's import is missing"
 
 mkdir -p "$out"
-poses=(main hunk-tip source-tip about)
+poses=(main hunk-tip source-tip patches about)
 rm -f "$out"/*.ready "$out"/*.done "$out"/*.png
 
 # The desktop gives windows the frames a window manager would draw.
@@ -81,7 +81,8 @@ for name in "${poses[@]}"; do
     [ "$colours" -ge 16 ] || fail "$png has only $colours colours"
     awk -v s="$spread" 'BEGIN { exit !(s > 0.05) }' || fail "$png looks blank (spread $spread)"
 done
-if cmp -s "$out/main.png" "$out/about.png" || cmp -s "$out/hunk-tip.png" "$out/source-tip.png"; then
+if cmp -s "$out/main.png" "$out/about.png" || cmp -s "$out/hunk-tip.png" "$out/source-tip.png" ||
+    cmp -s "$out/main.png" "$out/patches.png"; then
     fail "two pictures are the same"
 fi
 
@@ -91,5 +92,6 @@ if [ -n "$copy_to" ]; then
     if [ -z "$suffix" ]; then
         cp "$out/hunk-tip.png" "$copy_to/tooltip-hunk.png"
         cp "$out/source-tip.png" "$copy_to/tooltip-source.png"
+        cp "$out/patches.png" "$copy_to/patches.png"
     fi
 fi

@@ -171,7 +171,10 @@ TEST(Strokes, MenusLongPathsAndNames)
         DeleteObject(face);
     });
     EXPECT_TRUE(capture(sourceRow, rect) == drawn) << "the row does not show the path shortened in the middle";
-    const std::string tip = app.tipAt(sourceRow, {rect.right / 2, rect.bottom / 2});
+    // The shared tooltip may still hold a row's text from before: the path's replaces it.
+    awayFromTips(app);
+    std::string tip = app.tipAt(sourceRow, {rect.right / 2, rect.bottom / 2});
+    waitUntil([&] { return (tip = shownTip(app.pid())).rfind(sourcePath, 0) == 0; }, 5000);
     EXPECT_EQ(tip.substr(0, tip.find('\n')), sourcePath);
 
     // What screen readers say.
@@ -202,7 +205,10 @@ TEST(Strokes, MenusLongPathsAndNames)
     clickButton(app.item(IDC_SELECT_NONE));
     send(app.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_HUNK_LIST)), TRUE);
     pressKey(VK_F10, false, true);
-    EXPECT_EQ(itemsShown(app, spy), (std::vector<std::string>{"&Copy Ticked Hunks (grey)", "&Tick Hunks from Clipboard"}))
+    EXPECT_EQ(itemsShown(app, spy),
+              (std::vector<std::string>{"&Copy Ticked Hunks (grey)", "&Tick Hunks from Clipboard", "-", "&Add Patch...",
+                                        "-", "&Next Conflict\tF8 (grey)", "&Previous Conflict\tShift+F8 (grey)",
+                                        "Keep &Earlier Patches in Conflicts (grey)", "Keep &Later Patches in Conflicts (grey)"}))
         << "nothing to copy";
     pressKey(VK_F10, false, true);
     const HWND menu = waitMenu(app);
@@ -256,6 +262,116 @@ TEST(Strokes, MenusLongPathsAndNames)
     EXPECT_EQ(spy.started().count, 2);
     EXPECT_EQ(spy.started().kind, "select");
     EXPECT_EQ(spy.started().file, destPath);
+    EXPECT_TRUE(app.closeWithEsc());
+}
+
+
+// Two patches dropped together, with one overlap of each kind: the same bytes, a later
+// patch's filler that undoes a change, and an earlier patch's hunk lower in the list.
+TEST(Strokes, PatchesTogether)
+{
+    const std::string folder = testFolder();
+    const Bytes source = randomBytes(0x400, 91);
+    PatchFile first, second;
+    Bytes h1(16), h2(16), h3(4);
+    for (std::size_t i = 0; i < 16; ++i) {
+        h1[i] = static_cast<unsigned char>(source[0x100 + i] ^ 0x5A);
+        h2[i] = static_cast<unsigned char>(source[0x200 + i] ^ 0xA5);
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+        h3[i] = static_cast<unsigned char>(source[0x300 + i] ^ 0x33);
+    first.literal(0x100, h1);
+    first.literal(0x200, h2);
+    first.literal(0x300, h3);
+    Bytes k2(source.begin() + 0x208, source.begin() + 0x218);  // the source's own bytes, as filler
+    k2[15] ^= 1;
+    Bytes k3{1, 2, static_cast<unsigned char>(h3[0] ^ 0xFF), static_cast<unsigned char>(h3[1] ^ 0xFF)};
+    second.literal(0x100, h1);
+    second.literal(0x208, k2);
+    second.literal(0x2FE, k3);
+    const std::string a = writePatch(joinPath(folder, "a fix.ips"), first);
+    const std::string b = writePatch(joinPath(folder, "B translation.ips"), second);
+    const std::string sourcePath = joinPath(folder, "game.bin"), out = joinPath(folder, "out.bin");
+    writeFile(sourcePath, source);
+    PatchFile both = first;
+    both.records.insert(both.records.end(), second.records.begin(), second.records.end());
+
+    setClipboardText(L"");
+    App app;
+    CommandSpy spy(app);
+    RECT group;
+    GetWindowRect(app.item(IDC_PATCH_GROUP), &group);
+    POINT at{(group.left + group.right) / 2, (group.top + group.bottom) / 2};
+    ScreenToClient(app.main(), &at);
+    app.drop(at, {b, a});
+    std::vector<ListItem> rows = expectedList(both);
+    for (ListItem& row : rows)
+        if (row.data >= first.records.size())
+            row.label += "  #2";
+    ASSERT_TRUE(waitUntil([&] { return app.list().size() == rows.size(); }, 5000));
+    expectList(app, rows);
+    EXPECT_EQ(app.text(IDC_PATCH_PATH), a) << "the first in name order is the patch row's";
+    EXPECT_EQ(app.text(IDC_HUNK_COUNT), "6");
+    app.chooseFile(IDC_BROWSE_SOURCE, sourcePath);
+
+    // The hunks' lines, once the source is read.
+    const auto tipOf = [&](int row) {
+        awayFromTips(app);
+        const RECT rect = app.rowRect(row);
+        app.tipAt(app.item(IDC_HUNK_LIST), {rect.right / 2, (rect.top + rect.bottom) / 2});
+        waitUntil([&] { return shownTip(app.pid()).find("Reading") == std::string::npos; }, 10000);
+        return shownTip(app.pid());
+    };
+    const std::string h2Tip = tipOf(2);
+    EXPECT_EQ(h2Tip.rfind("Conflicts with another patch.\nWrites 16 bytes at 0x000200.", 0), 0u) << h2Tip;
+    EXPECT_NE(h2Tip.find("lower in the list wins.\nLoses 8 changed bytes to 0x000208 - 0x000217 (#2), lower in the list."),
+              std::string::npos) << h2Tip;
+    EXPECT_NE(tipOf(3).find("Overwrites 8 changed bytes of 0x000200 - 0x00020F (#1), higher in the list."),
+              std::string::npos);
+    EXPECT_NE(tipOf(4).find("Loses 2 changed bytes to 0x000300 - 0x000303 (#1), lower in the list."), std::string::npos);
+    const std::string k1Tip = tipOf(1);
+    EXPECT_NE(k1Tip.find("Overlaps 0x000100 - 0x00010F (#1) without a conflict."), std::string::npos) << k1Tip;
+    EXPECT_EQ(k1Tip.find("Conflicts"), std::string::npos);
+    awayFromTips(app);
+    GetClientRect(app.item(IDC_PATCH_PATH), &group);
+    const std::string patchRow = app.tipAt(app.item(IDC_PATCH_PATH), {group.right / 2, group.bottom / 2});
+    EXPECT_NE(patchRow.find("\n#2 " + b + ", 3 hunks.\nTicked hunks of different patches conflict in 2 places: 10 "
+                            "changed bytes would be lost."),
+              std::string::npos)
+        << patchRow;
+
+    // The marks: the warning icon at the right end of the rows in a conflict, no other.
+    const auto marked = [&](int row) {
+        awayFromTips(app);
+        RECT end = app.rowRect(row);
+        end.left = end.right - (end.bottom - end.top);
+        const Pixels pixels = capture(app.item(IDC_HUNK_LIST), end);
+        const COLORREF c = GetSysColor(COLOR_WINDOW);
+        const std::uint32_t window = GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+        return std::any_of(pixels.rgb.begin(), pixels.rgb.end(), [&](std::uint32_t p) { return p != window; });
+    };
+    EXPECT_EQ((std::vector<bool>{marked(0), marked(1), marked(2), marked(3), marked(4), marked(5)}),
+              (std::vector<bool>{false, false, true, true, true, true}));
+
+    // F8 goes from conflict to conflict; Keep Earlier settles them.
+    send(app.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(app.item(IDC_HUNK_LIST)), TRUE);
+    pressKey(VK_F8);
+    EXPECT_TRUE(waitUntil([&] { return caretOf(app) == 2; }, 3000)) << caretOf(app);
+    pressKey(VK_F8);
+    EXPECT_TRUE(waitUntil([&] { return caretOf(app) == 3; }, 3000)) << caretOf(app);
+    // A patch loaded already is not added again.
+    rightClick(app, IDC_HUNK_LIST);
+    choose(app, spy, "&Add Patch...");
+    app.chooseInDialog(b);
+    EXPECT_REPORT(app, app.waitForReport(), std::string("B translation.ips is loaded already."), IconKind::exclamation);
+    EXPECT_EQ(app.list().size(), rows.size());
+    rightClick(app, IDC_HUNK_LIST);
+    choose(app, spy, "Keep &Earlier Patches in Conflicts");
+    EXPECT_EQ(app.checks(), (std::vector<int>{1, 1, 1, 0, 0, 1}));
+    EXPECT_FALSE(marked(2));
+    app.chooseFile(IDC_BROWSE_DEST, out);
+    EXPECT_REPORT(app, app.patch(), kSuccess, IconKind::exclamation);
+    EXPECT_TRUE(sameBytes(readFile(out), expectedImage(source, both, app.checks())));
     EXPECT_TRUE(app.closeWithEsc());
 }
 
