@@ -443,12 +443,14 @@ void CHunkSet::ApplyPatch(std::string source, std::string destination, CCheckLis
     }
     std::unique_ptr<unsigned char[], HeapBlockFree> image;
     if (imageSize <= SIZE_MAX)
-        image.reset(static_cast<unsigned char*>(HeapAllocZeroed(static_cast<std::size_t>(imageSize))));
+        image.reset(static_cast<unsigned char*>(HeapAllocBlock(static_cast<std::size_t>(imageSize))));
     if (!image) {
         report("Insufficient memory to complete operation.", ReportIcon::stop);
         return;
     }
-    input.Read(image.get(), static_cast<std::size_t>(std::min(imageSize, sourceLength)));
+    // Zeros only where the source gives no bytes: past its end, or past a read cut short.
+    const std::size_t got = input.Read(image.get(), static_cast<std::size_t>(std::min(imageSize, sourceLength)));
+    std::memset(image.get() + got, 0, static_cast<std::size_t>(imageSize) - got);
     input.Close();
 
     for (std::uint32_t index : ticked) {

@@ -12,7 +12,7 @@ namespace {
 constexpr DWORD kPollPeriod = 2000;  // ms between looks at the folders that are not watched
 constexpr DWORD kPostRetry = 100;    // ms until a message the window's queue refused is tried again
 constexpr DWORD kCancelWait = 1000;  // ms a cancelled read may take to end
-constexpr DWORD kEndWait = 1000;     // ms the owner gives the thread to close its folders
+constexpr DWORD kEndWait = 100;      // ms the owner gives the thread to close its folders
 // A same-size write whose time stamp is put back ends with the size and the last write as
 // they were, but the write and the putting back are each a last-write change on the way;
 // a change of rights may make a file unreadable. Not the last access: every look is one.
