@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -301,42 +302,15 @@ bool CHunkSet::LoadPatch(const std::string& path, CCheckListBox& list)
 {
     RemoveAll();
     list.ResetContent();
-    m_targetSize = 0;
 
     CFile file;
     Patch patch;
     if (!OpenPatch(path, file, patch))
         return false;
-    // Nothing of a patch that fails part way may stay behind to be applied.
-    const char* failure = nullptr;
-    try {
-        if (!ReadRecords(file, patch.targetSize))
-            failure = "Patch is not a valid IPS file.";
-        file.Close();
-        patch.count = static_cast<std::uint32_t>(GetCount());
-        m_patches.push_back(patch);
-        StateSize();
-        if (!failure && !FillList(list))
-            failure = "Insufficient memory to complete operation.";
-    } catch (const CMemoryException&) {
-        failure = "Insufficient memory to complete operation.";
-    } catch (const std::bad_alloc&) {
-        failure = "Insufficient memory to complete operation.";
-    } catch (...) {
+    return ReadPatch(file, patch, list, {}, [&] {
         RemoveAll();
         list.ResetContent();
-        m_targetSize = 0;
-        throw;
-    }
-    if (failure) {
-        file.Abort();
-        RemoveAll();
-        list.ResetContent();
-        m_targetSize = 0;
-        report(failure, ReportIcon::stop);
-        return false;
-    }
-    return true;
+    });
 }
 
 bool CHunkSet::AddPatch(const std::string& path, CCheckListBox& list)
@@ -347,15 +321,20 @@ bool CHunkSet::AddPatch(const std::string& path, CCheckListBox& list)
         return false;
     patch.first = static_cast<std::uint32_t>(GetCount());
     const std::vector<int> ticks = TicksByIndex(list);
-    const std::vector<std::uint32_t> rows = m_listOrder;
-    // What was loaded before, as it was, whatever fails.
-    const auto restore = [&] {
+    const std::size_t patches = m_patches.size();
+    // What was loaded before, as it was.
+    return ReadPatch(file, patch, list, ticks, [&] {
         DropHunksFrom(patch.first);
-        if (m_patches.size() > 1 && m_patches.back().first == patch.first)
-            m_patches.pop_back();
+        m_patches.resize(patches);
         StateSize();
         FillList(list, ticks);
-    };
+    });
+}
+
+bool CHunkSet::ReadPatch(CFile& file, Patch patch, CCheckListBox& list, const std::vector<int>& ticks,
+                         const std::function<void()>& undo)
+{
+    // Nothing of a patch that fails part way may stay behind to be applied.
     const char* failure = nullptr;
     try {
         if (!ReadRecords(file, patch.targetSize))
@@ -374,12 +353,12 @@ bool CHunkSet::AddPatch(const std::string& path, CCheckListBox& list)
         failure = "Insufficient memory to complete operation.";
     } catch (...) {
         file.Abort();
-        restore();
+        undo();
         throw;
     }
     if (failure) {
         file.Abort();
-        restore();
+        undo();
         report(failure, ReportIcon::stop);
         return false;
     }

@@ -3,6 +3,7 @@
 // size they state. Most users load one; with several, each row's label carries its patch.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,7 +59,8 @@ public:
     // What hunk index does: what it writes where, the other hunks it overlaps and what
     // the stated size does to it, then sourceLine, what it does to the source, unless it
     // writes nothing. Lines joined by "\n".
-    std::string HunkText(std::size_t index, const std::string& sourceLine) const;
+    // otherPatches, the lines on the overlapping hunks of other patches, follow the overlaps.
+    std::string HunkText(std::size_t index, const std::string& sourceLine, const std::string& otherPatches = {}) const;
 
     // " 0x%06X - 0x%06X" from the first and last offset of a hunk.
     static std::string Label(std::uint32_t offset, std::uint32_t length);
@@ -81,6 +83,10 @@ private:
     bool ReadRecords(class CFile& file, std::uint32_t& targetSize);
     // Opens the patch at path, or reports why not; patch gets its path and identity.
     static bool OpenPatch(const std::string& path, CFile& file, Patch& patch);
+    // Reads the opened patch's records after those loaded and fills the list again; on
+    // failure undo puts back what was, and the user is told why.
+    bool ReadPatch(CFile& file, Patch patch, CCheckListBox& list, const std::vector<int>& ticks,
+                   const std::function<void()>& undo);
     // Fills the emptied list in label order; a row is ticked as ticks says of its hunk
     // index, or at all if ticks does not reach it.
     bool FillList(CCheckListBox& list, const std::vector<int>& ticks = {});

@@ -23,7 +23,7 @@ std::string counted(std::uint64_t n, const char* noun)
 
 }  // namespace
 
-std::string CHunkSet::HunkText(std::size_t index, const std::string& sourceLine) const
+std::string CHunkSet::HunkText(std::size_t index, const std::string& sourceLine, const std::string& otherPatches) const
 {
     const CHunk& hunk = GetHunk(index);
     const std::uint64_t offset = hunk.Offset(), length = hunk.Length(), end = offset + length;
@@ -46,7 +46,8 @@ std::string CHunkSet::HunkText(std::size_t index, const std::string& sourceLine)
     }
     if (overlaps != 0)
         text += "\nOverlaps " + counted(overlaps, "other hunk") +
-                ".\nWhere ticked hunks overlap, the one lower in the list wins.";
+                ".\nWhere ticked hunks overlap, the one lower in the list wins." +
+                (otherPatches.empty() ? "" : "\n" + otherPatches);
 
     if (m_targetSize != 0) {
         const std::string stated = "the size the patch states (" + counted(m_targetSize, "byte") + ")";

@@ -297,11 +297,16 @@ void CPatcherDlg::OnBrowseDest()
 
 void CPatcherDlg::OnBrowsePatch()
 {
+    std::string path;
+    if (ChoosePatch(path))
+        TakePatch(path);
+}
+
+bool CPatcherDlg::ChoosePatch(std::string& path)
+{
     UpdateData(true);
     CFileDialog dialog(true, L"Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
-    std::string path;
-    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
-        TakePatch(path);
+    return dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path);
 }
 
 void CPatcherDlg::TakeSource(const std::string& path)
@@ -401,10 +406,8 @@ void CPatcherDlg::OnAddPatch()
         report("Velquin holds at most 9 patches at once.");
         return;
     }
-    UpdateData(true);
-    CFileDialog dialog(true, L"Patch Files (*.ips)|*.ips||", OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, m_hWnd);
     std::string path;
-    if (dialog.DoModal() == IDOK && exactName(dialog.GetPathName(), path))
+    if (ChoosePatch(path))
         AddPatch(path);
 }
 
@@ -1053,15 +1056,11 @@ void CPatcherDlg::ShowConflicts()
 
 std::string CPatcherDlg::HunkDescription(int row, std::uint32_t index) const
 {
-    std::string text = m_hunkSet.HunkText(index, SourceLineOf(index));
     if (!m_conflicts)
-        return text;
-    const std::string lines = OverlapLines(m_conflicts->OverlapsOf(index),
-                                           [&](std::uint32_t other) { return m_conflicts->Name(other); });
-    static const char kWins[] = "Where ticked hunks overlap, the one lower in the list wins.";
-    const std::size_t at = text.find(kWins);
-    if (!lines.empty() && at != std::string::npos)
-        text.insert(at + sizeof kWins - 1, "\n" + lines);
+        return m_hunkSet.HunkText(index, SourceLineOf(index));
+    std::string text = m_hunkSet.HunkText(
+        index, SourceLineOf(index),
+        OverlapLines(m_conflicts->OverlapsOf(index), [&](std::uint32_t other) { return m_conflicts->Name(other); }));
     if (m_hunkList.GetCheck(row) == 1 && m_conflicts->InConflict(index))
         text = std::string(kConflictLine) + "\n" + text;
     return text;

@@ -82,6 +82,8 @@ private:
     std::string ConflictSummaryLine() const;
     void OnCorrectChecksums();
     void OnAddPatch();
+    // The patch dialog, for Browse and Add Patch alike; false when nothing usable was chosen.
+    bool ChoosePatch(std::string& path);
     void OnRemoveAddedPatches();
     // Loads path as the patch, or adds it to those loaded; false when it failed, reported.
     bool LoadPatches(const std::string& path, bool add);

@@ -412,34 +412,28 @@ int CheckListBoxAt(HWND list, POINT point) { return checkBoxAt(list, point); }
 
 void NameCheckList(CCheckListBox& list, const std::wstring& name) { list.impl().accessibleName = name; }
 
-void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed)
+namespace {
+
+// Sets one of the per-item looks, repainting only when it changed.
+void setLook(CCheckListBox::Impl& impl, std::vector<bool> CCheckListBox::Impl::*look, std::vector<bool> items)
 {
-    CCheckListBox::Impl& impl = list.impl();
-    if (impl.dimmed == dimmed)
+    if (impl.*look == items)
         return;
-    impl.dimmed = std::move(dimmed);
+    impl.*look = std::move(items);
     if (impl.hwnd)
         InvalidateRect(impl.hwnd, nullptr, FALSE);
+}
+
+}  // namespace
+
+void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed)
+{
+    setLook(list.impl(), &CCheckListBox::Impl::dimmed, std::move(dimmed));
 }
 
 void MarkCheckListItems(CCheckListBox& list, std::vector<bool> marked)
 {
-    CCheckListBox::Impl& impl = list.impl();
-    if (impl.marked == marked)
-        return;
-    impl.marked = std::move(marked);
-    if (impl.hwnd)
-        InvalidateRect(impl.hwnd, nullptr, FALSE);
-}
-
-void RedrawCheckListRows(CCheckListBox& list, const std::vector<int>& rows)
-{
-    const HWND window = list.impl().hwnd;
-    for (const int row : rows) {
-        RECT rect;
-        if (window && SendMessageA(window, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)) != LB_ERR)
-            InvalidateRect(window, &rect, FALSE);
-    }
+    setLook(list.impl(), &CCheckListBox::Impl::marked, std::move(marked));
 }
 
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list)

@@ -69,8 +69,6 @@ void DimCheckListItems(CCheckListBox& list, std::vector<bool> dimmed);
 // Draws the system's warning icon, at the row's size, at the right end of each item whose
 // item data d has marked[d] set; no label runs under it. An emptied list forgets it.
 void MarkCheckListItems(CCheckListBox& list, std::vector<bool> marked);
-// Redraws the items at rows, where they are in view.
-void RedrawCheckListRows(CCheckListBox& list, const std::vector<int>& rows);
 
 // Attaches list to the dialog's control id at the first exchange, in either direction.
 void DDX_Control(CDataExchange& dx, int id, CCheckListBox& list);

@@ -64,6 +64,13 @@ TEST(Patches, AddedPatchesFollowTheFirstInOneList)
     EXPECT_EQ(list.checks(), (std::vector<int>{0, 0})) << "the first patch keeps its ticks";
     EXPECT_EQ(set.GetTargetSize(), 0x40u);
     EXPECT_EQ(set.GetCount(), 2u);
+
+    // A failed addition to a patch of no hunks leaves that patch loaded.
+    writeFile(first, Ips().eof().bytes());
+    ASSERT_TRUE(set.LoadPatch(first, *list));
+    EXPECT_FALSE(set.AddPatch(third, *list));
+    EXPECT_EQ(set.Patches().size(), 1u);
+    takeReports();
 }
 
 }  // namespace
